@@ -1,0 +1,85 @@
+// The process catalogue: its own tree model, rebuilt from a fresh snapshot.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "catalogue/NodeData.h"
+#include "catalogue/ProcessSource.h"
+
+namespace quorvane {
+
+class TStCustomVersionInfo;
+
+class TCatalogueNode {
+public:
+    std::string Text;  // executable name as the snapshot reports it
+    int ImageIndex = 0;
+    int SelectedIndex = 0;  // always ImageIndex once the node is complete
+    bool Expanded = false;
+
+    const TCatalogueNode* Parent() const { return FParent; }
+    const std::vector<TCatalogueNode*>& Children() const { return FChildren; }
+    int Level() const { return FLevel; }
+    // Null while the node is being filled.
+    const TNodeData* Data() const { return FData.get(); }
+
+private:
+    friend class TCatalogue;
+    TCatalogueNode* FParent = nullptr;
+    std::vector<TCatalogueNode*> FChildren;
+    std::size_t FSiblingIndex = 0;  // position among its parent's children
+    int FLevel = 0;
+    std::unique_ptr<TNodeData> FData;
+};
+
+// Panel texts that a reload produces.
+struct TReloadStatus {
+    std::string ProcessCount;  // panel 0: "<n> Prozesse geladen "
+    std::string PrivilegeStatus;  // panel 2: empty after success
+};
+
+class TCatalogue {
+public:
+    // Icons may be null: every probed node then keeps image index 0.
+    TCatalogue(IProcessSource& Source, TStCustomVersionInfo& VersionInfo, IIconSink* Icons = nullptr);
+    ~TCatalogue();
+    TCatalogue(const TCatalogue&) = delete;
+    TCatalogue& operator=(const TCatalogue&) = delete;
+
+    TReloadStatus ReloadCatalogue();
+    void ClearCatalogue();
+    void AddProcessNode(const std::string& Name, std::uint32_t ProcessId, std::uint32_t ParentProcessId,
+                        std::int32_t ThreadCount);
+
+    // Nodes in tree order: depth first, parent before children, children in
+    // insertion order.
+    std::size_t Count() const { return FNodes.size(); }
+    const TCatalogueNode& Node(std::size_t Index) const;
+    const std::vector<const TCatalogueNode*>& TreeOrder() const;
+    const std::vector<TCatalogueNode*>& TopLevel() const { return FTopLevel; }
+
+    void FullExpand();
+
+private:
+    // The last node in tree order whose record carries ProcessId, or null.
+    TCatalogueNode* FindLastInTreeOrder(std::uint32_t ProcessId) const;
+
+    IProcessSource& FSource;
+    TStCustomVersionInfo& FVersionInfo;
+    IIconSink* FIcons;
+
+    std::vector<std::unique_ptr<TCatalogueNode>> FNodes;  // insertion order
+    std::vector<TCatalogueNode*> FTopLevel;
+    // Completed nodes by their record's ProcessId, so the parent search does not
+    // walk the whole tree; ties are broken by tree order.
+    std::unordered_map<std::uint32_t, std::vector<TCatalogueNode*>> FByProcessId;
+    mutable std::vector<const TCatalogueNode*> FTreeOrder;
+    mutable bool FTreeOrderValid = true;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,37 @@
+// The per-process record behind each node of the catalogue.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace quorvane {
+
+// Danger rating. Unscoped, so that a stored value outside 0..4 stays representable.
+enum TRiskLevel : std::uint8_t {
+    rlUndetermined = 0,
+    rlPotentiallyDangerous = 1,
+    rlMediumDangerous = 2,
+    rlSlightlyDangerous = 3,
+    rlHarmless = 4,
+};
+
+// Written by the probes (image, times, failure remarks) and by the reload
+// (id, threads, version strings, rating). A new record is all empty and zero.
+struct TNodeData {
+    std::uint32_t ProcessId = 0;
+    std::string ImagePath;  // normalised full path of the main module
+    std::string CompanyName;
+    std::string FileDescription;
+    std::string FileVersion;
+    std::string LanguageName;
+    std::string StartTime;  // local date and time of creation
+    std::string CpuTime;  // "hh:nn:ss.zzz", kernel plus user mode
+    std::string KernelTime;  // "hh:nn:ss.zzz"
+    std::int32_t ThreadCount = 0;
+    std::uint32_t ImageSize = 0;  // bytes of the main module image in memory
+    std::uint32_t PriorityClass = 0;  // as the system reports it, 0 when not read
+    TRiskLevel RiskLevel = rlUndetermined;
+    std::string Remark;
+};
+
+}  // namespace quorvane

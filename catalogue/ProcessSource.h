@@ -1,0 +1,50 @@
+// What the catalogue needs of the operating system. One implementation per
+// OS (probes/linux, probes/win32); the tests supply fakes.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace quorvane {
+
+struct TProcessEntry {
+    std::string ExeFile;  // executable name without directory
+    std::uint32_t ProcessId = 0;
+    std::uint32_t ParentProcessId = 0;
+    std::int32_t Threads = 0;
+};
+
+class IProcessSource {
+public:
+    virtual ~IProcessSource() = default;
+
+    // Empty on success, otherwise a short status text. Never fails the reload.
+    virtual std::string EnableDebugPrivilege() = 0;
+
+    // Calls Visit for every running process in the platform's order, unfiltered
+    // and unsorted; no call at all when no snapshot can be taken.
+    virtual void EnumerateProcesses(const std::function<void(const TProcessEntry&)>& Visit) = 0;
+
+    // On success writes ImagePath (normalised, usable as a file name) and
+    // ImageSize and answers true. On failure may write the system's message to
+    // Remark. Outputs that are not written keep their values.
+    virtual bool QueryImageFile(std::uint32_t ProcessId, std::string& ImagePath, std::uint32_t& ImageSize,
+                                std::string& Remark) = 0;
+
+    // Writes the start time, kernel and CPU time texts and the priority class;
+    // on a failed first step the system's message to Remark. Values written
+    // before a later failure stay written.
+    virtual bool QueryProcessTimes(std::uint32_t ProcessId, std::string& StartTime, std::string& KernelTime,
+                                   std::string& CpuTime, std::uint32_t& PriorityClass, std::string& Remark) = 0;
+};
+
+// Receives the icon of each probed image file; the window provides it.
+class IIconSink {
+public:
+    virtual ~IIconSink() = default;
+    // Adds the file's icon to both image lists and answers its index.
+    virtual int AddProcessIcon(const std::string& FilePath) = 0;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,21 @@
+// Conversion of the UTF-8 texts of our sources into the system's 8-bit encoding.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quorvane {
+
+// Linux: UTF-8 unchanged. Windows: the ANSI code page; characters it lacks
+// become the code page's default character.
+std::string Utf8ToSystem(std::string_view Utf8);
+
+}  // namespace quorvane
+
+namespace quorvane {
+
+// The system's message for the error of the C library or system call that
+// just failed (errno on Linux, GetLastError on Windows), trimmed at both ends.
+std::string LastSystemErrorText();
+
+}  // namespace quorvane

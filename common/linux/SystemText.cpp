@@ -1,0 +1,17 @@
+#include "common/SystemText.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace quorvane {
+
+std::string Utf8ToSystem(std::string_view Utf8) { return std::string(Utf8); }
+
+std::string LastSystemErrorText() {
+    const int Error = errno;
+    char Buffer[256];
+    // The GNU strerror_r answers a pointer that need not be Buffer.
+    return strerror_r(Error, Buffer, sizeof Buffer);
+}
+
+}  // namespace quorvane

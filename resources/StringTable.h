@@ -1,0 +1,18 @@
+// The program's string table (rows in resources/strings.def).
+#pragma once
+
+#include <string>
+
+namespace quorvane {
+
+enum class TStringId : int {
+#define QSTR(Name, Id, Text) Name = Id,
+#include "resources/strings.def"
+#undef QSTR
+};
+
+// The text of a row in the system's 8-bit encoding (UTF-8 on Linux, the ANSI
+// code page on Windows). The reference stays valid for the program's lifetime.
+const std::string& LoadStr(TStringId Id);
+
+}  // namespace quorvane

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the builds and tests need. Idempotent and
+# silent when everything is there; needs root (or sudo) only when something is missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkgconf     # native tool chain
+  libgtest-dev googletest libbenchmark-dev      # tests (googletest: sources for the cross build), benchmarks
+  qt6-base-dev libgl-dev fonts-dejavu-core      # the Linux window
+  libicu-dev                                    # language names
+  g++-mingw-w64-x86-64-posix wine64             # the Windows build and its test runs
+  xvfb xauth                                    # a virtual display for window runs without one
+  procps                                        # ps, the benchmarks' reference
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,53 @@
+// The operations the version reader needs of the platform: the four calls of
+// the Windows version API and two file facts. One implementation per OS
+// (versioninfo/linux, versioninfo/win32); the tests supply fakes.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace quorvane {
+
+// Windows error numbers that the back-ends report (named apart from the
+// macros of the Windows headers).
+constexpr std::uint32_t kErrorFileNotFound = 2;  // ERROR_FILE_NOT_FOUND
+constexpr std::uint32_t kErrorBadExeFormat = 193;  // ERROR_BAD_EXE_FORMAT
+constexpr std::uint32_t kErrorResourceDataNotFound = 1812;  // ERROR_RESOURCE_DATA_NOT_FOUND
+constexpr std::uint32_t kErrorResourceTypeNotFound = 1813;  // ERROR_RESOURCE_TYPE_NOT_FOUND
+
+class IVersionApi {
+public:
+    virtual ~IVersionApi() = default;
+
+    // GetFileVersionInfoSizeA: bytes of the file's version block, or 0 with the
+    // reason in LastError. Handle is handed back to GetFileVersionInfo unchanged.
+    virtual std::uint32_t GetFileVersionInfoSize(const char* FileName, std::uint32_t& Handle,
+                                                 std::uint32_t& LastError) = 0;
+
+    // GetFileVersionInfoA: fills Size bytes of Data with the block.
+    virtual bool GetFileVersionInfo(const char* FileName, std::uint32_t Handle, std::uint32_t Size, void* Data) = 0;
+
+    // VerQueryValueA: a value of the block by path ("\", "\VarFileInfo\Translation",
+    // "StringFileInfo\040704E4\CompanyName"). Value points into Block; string
+    // values are zero-terminated 8-bit text, Length counts their characters.
+    // Key names and hexadecimal digits match regardless of letter case.
+    virtual bool VerQueryValue(void* Block, const char* SubBlock, void*& Value, std::uint32_t& Length) = 0;
+
+    // VerLanguageNameA: display name of a language identifier into Buffer
+    // (BufferSize bytes, always zero-terminated); answers the text's length, 0
+    // on failure.
+    virtual std::uint32_t VerLanguageName(std::uint32_t Language, char* Buffer, std::uint32_t BufferSize) = 0;
+
+    // The reader's existence test: an entry that is no directory and whose
+    // last-write time, in local time, lies in the years 1980 to 2107.
+    virtual bool FileExists(const std::string& FileName) = 0;
+
+    // Full path of the running program's executable; empty on failure.
+    virtual std::string ModuleFileName() = 0;
+};
+
+// The back-end of this build.
+std::unique_ptr<IVersionApi> CreateSystemVersionApi();
+
+}  // namespace quorvane
