@@ -15,6 +15,10 @@ public:
     using Exception::Exception;
 };
 
+// A value as a report field: TAB, CR and LF, which would break the rows and
+// columns, become blanks.
+std::string ReportField(const std::string& Value);
+
 // The whole report as it is written: header, then one line per node in tree order.
 std::string ReportText(const TCatalogue& Catalogue);
 
