@@ -68,6 +68,8 @@ public:
 private:
     // The last node in tree order whose record carries ProcessId, or null.
     TCatalogueNode* FindLastInTreeOrder(std::uint32_t ProcessId) const;
+    // True when A comes before B in tree order.
+    static bool PrecedesInTreeOrder(const TCatalogueNode* A, const TCatalogueNode* B);
 
     IProcessSource& FSource;
     TStCustomVersionInfo& FVersionInfo;

@@ -1,0 +1,125 @@
+#include "catalogue/Catalogue.h"
+
+#include "catalogue/Risk.h"
+#include "resources/StringTable.h"
+#include "versioninfo/StVInfo.h"
+
+namespace quorvane {
+
+TCatalogue::TCatalogue(IProcessSource& Source, TStCustomVersionInfo& VersionInfo, IIconSink* Icons)
+    : FSource(Source), FVersionInfo(VersionInfo), FIcons(Icons) {}
+
+TCatalogue::~TCatalogue() { ClearCatalogue(); }
+
+TReloadStatus TCatalogue::ReloadCatalogue() {
+    TReloadStatus Status;
+    ClearCatalogue();
+    Status.PrivilegeStatus = FSource.EnableDebugPrivilege();
+    FSource.EnumerateProcesses([this](const TProcessEntry& Entry) {
+        AddProcessNode(Entry.ExeFile, Entry.ProcessId, Entry.ParentProcessId, Entry.Threads);
+    });
+    FullExpand();
+    Status.ProcessCount = std::to_string(Count()) + LoadStr(TStringId::sProcessesLoaded);
+    return Status;
+}
+
+void TCatalogue::ClearCatalogue() {
+    for (const TCatalogueNode* Node : TreeOrder())
+        const_cast<TCatalogueNode*>(Node)->FData.reset();
+    FByProcessId.clear();
+    FTopLevel.clear();
+    FNodes.clear();
+    FTreeOrder.clear();
+    FTreeOrderValid = true;
+}
+
+void TCatalogue::AddProcessNode(const std::string& Name, std::uint32_t ProcessId, std::uint32_t ParentProcessId,
+                                std::int32_t ThreadCount) {
+    TCatalogueNode* Parent = FindLastInTreeOrder(ParentProcessId);
+
+    auto Owned = std::make_unique<TCatalogueNode>();
+    TCatalogueNode* Node = Owned.get();
+    Node->Text = Name;
+    Node->FParent = Parent;
+    std::vector<TCatalogueNode*>& Siblings = Parent ? Parent->FChildren : FTopLevel;
+    Node->FSiblingIndex = Siblings.size();
+    Node->FLevel = Parent ? Parent->FLevel + 1 : 0;
+    Siblings.push_back(Node);
+    FNodes.push_back(std::move(Owned));
+    FTreeOrderValid = false;
+
+    auto Data = std::make_unique<TNodeData>();
+    Data->ProcessId = ProcessId;
+    Data->ThreadCount = ThreadCount;
+
+    if (ProcessId != 0 && FSource.QueryImageFile(ProcessId, Data->ImagePath, Data->ImageSize, Data->Remark)) {
+        Node->ImageIndex = FIcons ? FIcons->AddProcessIcon(Data->ImagePath) : 0;
+        FSource.QueryProcessTimes(ProcessId, Data->StartTime, Data->KernelTime, Data->CpuTime, Data->PriorityClass,
+                                  Data->Remark);
+        ClassifyByVersionInfo(*Data, FVersionInfo);
+    } else if (Name == "[System Process]" || Name == "System") {
+        Node->ImageIndex = 1;
+        Data->RiskLevel = rlHarmless;
+        Data->Remark.clear();
+    } else {
+        Node->ImageIndex = 0;
+        Data->RiskLevel = rlUndetermined;
+    }
+
+    Node->FData = std::move(Data);
+    Node->SelectedIndex = Node->ImageIndex;
+    FByProcessId[ProcessId].push_back(Node);
+}
+
+void TCatalogue::FullExpand() {
+    for (const auto& Node : FNodes)
+        Node->Expanded = true;
+}
+
+const TCatalogueNode& TCatalogue::Node(std::size_t Index) const { return *TreeOrder().at(Index); }
+
+const std::vector<const TCatalogueNode*>& TCatalogue::TreeOrder() const {
+    if (!FTreeOrderValid) {
+        FTreeOrder.clear();
+        FTreeOrder.reserve(FNodes.size());
+        // Iterative depth-first walk: deep parent chains must not exhaust the stack.
+        std::vector<const TCatalogueNode*> Pending(FTopLevel.rbegin(), FTopLevel.rend());
+        while (!Pending.empty()) {
+            const TCatalogueNode* Node = Pending.back();
+            Pending.pop_back();
+            FTreeOrder.push_back(Node);
+            Pending.insert(Pending.end(), Node->FChildren.rbegin(), Node->FChildren.rend());
+        }
+        FTreeOrderValid = true;
+    }
+    return FTreeOrder;
+}
+
+TCatalogueNode* TCatalogue::FindLastInTreeOrder(std::uint32_t ProcessId) const {
+    const auto Found = FByProcessId.find(ProcessId);
+    if (Found == FByProcessId.end())
+        return nullptr;
+    TCatalogueNode* Last = nullptr;
+    for (TCatalogueNode* Candidate : Found->second)
+        if (!Last || PrecedesInTreeOrder(Last, Candidate))
+            Last = Candidate;
+    return Last;
+}
+
+bool TCatalogue::PrecedesInTreeOrder(const TCatalogueNode* A, const TCatalogueNode* B) {
+    const TCatalogueNode* AncestorA = A;
+    const TCatalogueNode* AncestorB = B;
+    while (AncestorA->FLevel > AncestorB->FLevel)
+        AncestorA = AncestorA->FParent;
+    while (AncestorB->FLevel > AncestorA->FLevel)
+        AncestorB = AncestorB->FParent;
+    if (AncestorA == AncestorB)  // one is an ancestor of the other, and comes first
+        return A->FLevel < B->FLevel;
+    while (AncestorA->FParent != AncestorB->FParent) {
+        AncestorA = AncestorA->FParent;
+        AncestorB = AncestorB->FParent;
+    }
+    return AncestorA->FSiblingIndex < AncestorB->FSiblingIndex;
+}
+
+}  // namespace quorvane
