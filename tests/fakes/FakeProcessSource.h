@@ -1,0 +1,98 @@
+// A process source over a list described in memory.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "catalogue/ProcessSource.h"
+
+namespace quorvane::testing {
+
+struct TFakeProcess {
+    TProcessEntry Entry;
+    // The image file; when absent, QueryImageFile fails with ImageRemark.
+    std::optional<std::string> ImagePath;
+    std::uint32_t ImageSize = 0;
+    std::string ImageRemark;
+    // The times; when TimesRemark is set, QueryProcessTimes fails with it.
+    std::string StartTime = "07.12.2026 10:00:00";
+    std::string KernelTime = "00:00:01.000";
+    std::string CpuTime = "00:00:02.500";
+    std::uint32_t PriorityClass = 32;
+    std::optional<std::string> TimesRemark;
+};
+
+inline TFakeProcess Process(std::string Name, std::uint32_t Id, std::uint32_t ParentId, std::int32_t Threads = 1) {
+    TFakeProcess P;
+    P.Entry = TProcessEntry{std::move(Name), Id, ParentId, Threads};
+    return P;
+}
+
+inline TFakeProcess ProcessWithImage(std::string Name, std::uint32_t Id, std::uint32_t ParentId, std::string Image,
+                                     std::uint32_t Size = 4096) {
+    TFakeProcess P = Process(std::move(Name), Id, ParentId);
+    P.ImagePath = std::move(Image);
+    P.ImageSize = Size;
+    return P;
+}
+
+class TFakeProcessSource : public IProcessSource {
+public:
+    std::vector<TFakeProcess> Processes;
+    std::string PrivilegeStatus;
+    std::vector<std::uint32_t> ImageQueries;  // process ids, in call order
+    std::vector<std::uint32_t> TimeQueries;
+
+    std::string EnableDebugPrivilege() override { return PrivilegeStatus; }
+
+    void EnumerateProcesses(const std::function<void(const TProcessEntry&)>& Visit) override {
+        for (const TFakeProcess& P : Processes)
+            Visit(P.Entry);
+    }
+
+    bool QueryImageFile(std::uint32_t Id, std::string& ImagePath, std::uint32_t& ImageSize,
+                        std::string& Remark) override {
+        ImageQueries.push_back(Id);
+        const TFakeProcess* P = Find(Id);
+        if (!P || !P->ImagePath) {
+            if (P && !P->ImageRemark.empty())
+                Remark = P->ImageRemark;
+            return false;
+        }
+        ImagePath = *P->ImagePath;
+        ImageSize = P->ImageSize;
+        return true;
+    }
+
+    bool QueryProcessTimes(std::uint32_t Id, std::string& StartTime, std::string& KernelTime, std::string& CpuTime,
+                           std::uint32_t& PriorityClass, std::string& Remark) override {
+        TimeQueries.push_back(Id);
+        const TFakeProcess* P = Find(Id);
+        if (!P)
+            return false;
+        if (P->TimesRemark) {
+            Remark = *P->TimesRemark;
+            return false;
+        }
+        StartTime = P->StartTime;
+        KernelTime = P->KernelTime;
+        CpuTime = P->CpuTime;
+        PriorityClass = P->PriorityClass;
+        return true;
+    }
+
+private:
+    // The last entry with the id: with reused ids the newer process is the live one.
+    const TFakeProcess* Find(std::uint32_t Id) const {
+        const TFakeProcess* Found = nullptr;
+        for (const TFakeProcess& P : Processes)
+            if (P.Entry.ProcessId == Id)
+                Found = &P;
+        return Found;
+    }
+};
+
+}  // namespace quorvane::testing
