@@ -53,6 +53,13 @@ TEST_F(VersionInfoTest, EmptyNameIsTheRunningProgram) {
     NoModule.ModulePath = "";
     TStVersionInfo Orphan(nullptr, NoModule);
     EXPECT_EQ(Orphan.FileName(), "");
+    // Once the owner has read its description, an empty name is set again.
+    NoModule.ModulePath = "/opt/late";
+    Orphan.Loaded();
+    EXPECT_EQ(Orphan.FileName(), "/opt/late");
+    Api.ModulePath = "/elsewhere";
+    Reader.Loaded();  // a set name is left alone
+    EXPECT_EQ(Reader.FileName(), "/opt/quorvane/quorvane");
 }
 
 TEST_F(VersionInfoTest, SameNameTwiceReadsNothingAgain) {
