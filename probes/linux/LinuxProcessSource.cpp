@@ -50,6 +50,44 @@ bool ReadText(const std::string& Path, std::string& Text, int& Error) {
     return Ok;
 }
 
+// Hands the file's lines to Line (without their line breaks) until it answers
+// false or the file ends. False when the file cannot be opened or read.
+template <typename F>
+bool ReadLines(const std::string& Path, std::string& Buffer, int& Error, F&& Line) {
+    const int Fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (Fd < 0) {
+        Error = errno;
+        return false;
+    }
+    Buffer.clear();
+    char Chunk[16384];
+    bool Ok = true;
+    std::size_t Total = 0;
+    bool Wanted = true;
+    while (Wanted && Total < kReadLimit) {
+        const ssize_t Got = ::read(Fd, Chunk, sizeof Chunk);
+        if (Got < 0) {
+            if (errno == EINTR)
+                continue;
+            Error = errno;
+            Ok = false;
+            break;
+        }
+        if (Got == 0)
+            break;
+        Total += static_cast<std::size_t>(Got);
+        Buffer.append(Chunk, static_cast<std::size_t>(Got));
+        std::size_t From = 0;
+        for (std::size_t Break; Wanted && (Break = Buffer.find('\n', From)) != std::string::npos; From = Break + 1)
+            Wanted = Line(std::string_view(Buffer).substr(From, Break - From));
+        Buffer.erase(0, From);
+    }
+    if (Ok && Wanted && !Buffer.empty())
+        Line(std::string_view(Buffer));  // a last line without a line break
+    ::close(Fd);
+    return Ok;
+}
+
 bool ReadLink(const std::string& Path, std::string& Target, int& Error) {
     std::string Buffer(PATH_MAX, '\0');
     for (;;) {
@@ -150,7 +188,7 @@ std::string TLinuxProcessSource::EnableDebugPrivilege() {
     return {};
 }
 
-std::string TLinuxProcessSource::ProcessName(std::uint32_t ProcessId, const std::string& StatusName) {
+std::string TLinuxProcessSource::ProcessName(std::uint32_t ProcessId, const std::string& Comm) {
     std::string Target;
     int Error = 0;
     if (ReadLink(ProcessPath(ProcessId, "exe"), Target, Error)) {
@@ -167,7 +205,7 @@ std::string TLinuxProcessSource::ProcessName(std::uint32_t ProcessId, const std:
         if (!Name.empty())
             return proc::ValidUtf8(Name);
     }
-    return proc::ValidUtf8(StatusName);
+    return proc::ValidUtf8(Comm);
 }
 
 void TLinuxProcessSource::EnumerateProcesses(const std::function<void(const TProcessEntry&)>& Visit) {
@@ -199,23 +237,20 @@ void TLinuxProcessSource::EnumerateProcesses(const std::function<void(const TPro
     std::optional<std::size_t> KernelDaemon;
     std::int32_t KernelThreadCount = 0;
     proc::TStatFields Stat;
-    proc::TStatusFields Status;
     for (const std::uint32_t Id : Ids) {
-        // A process that ended since the folder was read has lost these files: skip it.
+        // A process that ended since the folder was read has lost its files: skip it.
         if (!ReadText(ProcessPath(Id, "stat"), FBuffer, Error) || !proc::ParseStat(FBuffer, Stat))
-            continue;
-        if (!ReadText(ProcessPath(Id, "status"), FBuffer, Error) || !proc::ParseStatus(FBuffer, Status))
             continue;
         if (Stat.Flags & proc::kKernelThreadFlag) {
             // As Windows shows its kernel: one "System" process holding every kernel thread.
-            KernelThreadCount = SaturatingAdd(KernelThreadCount, Status.Threads);
+            KernelThreadCount = SaturatingAdd(KernelThreadCount, Stat.Threads);
             if (Id == 2) {
                 KernelDaemon = Entries.size();
-                Entries.push_back(TProcessEntry{"System", Id, Status.ParentId, 0});
+                Entries.push_back(TProcessEntry{"System", Id, Stat.ParentId, 0});
             }
             continue;
         }
-        Entries.push_back(TProcessEntry{ProcessName(Id, Status.Name), Id, Status.ParentId, Status.Threads});
+        Entries.push_back(TProcessEntry{ProcessName(Id, Stat.Name), Id, Stat.ParentId, Stat.Threads});
     }
     if (KernelDaemon)
         Entries[*KernelDaemon].Threads = KernelThreadCount;
@@ -233,9 +268,11 @@ bool TLinuxProcessSource::QueryImageFile(std::uint32_t ProcessId, std::string& I
         Remark = SystemErrorText(static_cast<std::uint32_t>(Error));
         return false;
     }
-    if (!ReadText(ProcessPath(ProcessId, "maps"), FBuffer, Error))
+    proc::TMappingExtent Mappings(Target);
+    if (!ReadLines(ProcessPath(ProcessId, "maps"), FBuffer, Error,
+                   [&](std::string_view Line) { return Mappings.Feed(Line); }))
         return false;
-    const std::uint64_t Extent = proc::MappingExtent(FBuffer, Target);
+    const std::uint64_t Extent = Mappings.Extent();
     ImagePath = SameFile(Link, Target) ? Target : Link;
     ImageSize = static_cast<std::uint32_t>(std::min<std::uint64_t>(Extent, std::numeric_limits<std::uint32_t>::max()));
     return true;

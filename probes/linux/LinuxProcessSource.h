@@ -31,8 +31,8 @@ public:
 
 private:
     std::string ProcessPath(std::uint32_t ProcessId, const char* File) const;
-    // The name as the walk hands it on: from the exe link, else argv[0], else StatusName.
-    std::string ProcessName(std::uint32_t ProcessId, const std::string& StatusName);
+    // The name as the walk hands it on: from the exe link, else argv[0], else Comm.
+    std::string ProcessName(std::uint32_t ProcessId, const std::string& Comm);
     std::optional<std::uint64_t> BootTime();
 
     std::string FRoot;

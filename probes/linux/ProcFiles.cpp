@@ -39,21 +39,6 @@ std::string_view TrimBlanks(std::string_view Text) {
     return Text;
 }
 
-// The kernel writes "\n" and "\\" of a task name as backslash sequences.
-std::string UnescapeTaskName(std::string_view Text) {
-    std::string Name;
-    Name.reserve(Text.size());
-    for (std::size_t I = 0; I < Text.size(); ++I) {
-        if (Text[I] == '\\' && I + 1 < Text.size() && (Text[I + 1] == 'n' || Text[I + 1] == '\\')) {
-            Name += Text[I + 1] == 'n' ? '\n' : '\\';
-            ++I;
-        } else {
-            Name += Text[I];
-        }
-    }
-    return Name;
-}
-
 // A path as the maps file shows it: a line break is written as "\012".
 std::string MapsPathText(std::string_view Path) {
     std::string Text;
@@ -104,13 +89,14 @@ std::size_t Utf8SequenceLength(std::string_view Text, std::size_t I) {
 }  // namespace
 
 bool ParseStat(std::string_view Text, TStatFields& Out) {
+    const std::size_t Open = Text.find('(');
     const std::size_t Close = Text.rfind(')');
-    if (Close == std::string_view::npos)
+    if (Open == std::string_view::npos || Close == std::string_view::npos || Close < Open)
         return false;
     std::string_view Rest = Text.substr(Close + 1);
 
-    // Field 3 (state) onwards; fields we need: 9 flags, 14 utime, 15 stime,
-    // 19 nice, 22 starttime, 41 policy.
+    // Field 3 (state) onwards; fields we need: 4 ppid, 9 flags, 14 utime,
+    // 15 stime, 19 nice, 20 num_threads, 22 starttime, 41 policy.
     constexpr std::size_t kFirstField = 3;
     constexpr std::size_t kWanted = 41 - kFirstField + 1;
     std::string_view Fields[kWanted];
@@ -129,37 +115,14 @@ bool ParseStat(std::string_view Text, TStatFields& Out) {
         return false;
 
     TStatFields Parsed;
-    if (!ParseNumber(Field(9), Parsed.Flags) || !ParseNumber(Field(14), Parsed.UserTicks) ||
+    if (!ParseNumber(Field(4), Parsed.ParentId) || !ParseNumber(Field(20), Parsed.Threads) || Parsed.Threads < 0 ||
+        !ParseNumber(Field(9), Parsed.Flags) || !ParseNumber(Field(14), Parsed.UserTicks) ||
         !ParseNumber(Field(15), Parsed.SystemTicks) || !ParseNumber(Field(19), Parsed.Nice) ||
         !ParseNumber(Field(22), Parsed.StartTicks))
         return false;
     if (Count >= 41 - kFirstField + 1 && !ParseNumber(Field(41), Parsed.Policy))
         return false;
-    Out = Parsed;
-    return true;
-}
-
-bool ParseStatus(std::string_view Text, TStatusFields& Out) {
-    TStatusFields Parsed;
-    bool HaveName = false, HaveParent = false, HaveThreads = false, Valid = true;
-    ForEachLine(Text, [&](std::string_view Line) {
-        if (StartsWith(Line, "Name:")) {
-            std::string_view Value = Line.substr(5);
-            // One tab separates key and value; a name may begin with a blank.
-            if (!Value.empty() && Value.front() == '\t')
-                Value.remove_prefix(1);
-            Parsed.Name = UnescapeTaskName(Value);
-            HaveName = true;
-        } else if (StartsWith(Line, "PPid:")) {
-            Valid = Valid && ParseNumber(TrimBlanks(Line.substr(5)), Parsed.ParentId);
-            HaveParent = true;
-        } else if (StartsWith(Line, "Threads:")) {
-            Valid = Valid && ParseNumber(TrimBlanks(Line.substr(8)), Parsed.Threads) && Parsed.Threads >= 0;
-            HaveThreads = true;
-        }
-    });
-    if (!Valid || !HaveName || !HaveParent || !HaveThreads)
-        return false;
+    Parsed.Name = std::string(Text.substr(Open + 1, Close - Open - 1));
     Out = std::move(Parsed);
     return true;
 }
@@ -183,35 +146,49 @@ int OnlineProcessors(std::string_view ProcStat) {
     return Count;
 }
 
+TMappingExtent::TMappingExtent(std::string_view ImagePath) : FWanted(MapsPathText(ImagePath)) {}
+
+bool TMappingExtent::Feed(std::string_view Line) {
+    if (FEnded)
+        return false;
+    // "start-end perms offset dev inode   path"
+    std::string_view Rest = Line;
+    std::string_view Range;
+    for (int Column = 0; Column < 5; ++Column) {
+        const std::size_t Blank = Rest.find(' ');
+        if (Blank == std::string_view::npos && Column < 4)
+            return true;
+        if (Column == 0)
+            Range = Rest.substr(0, Blank);
+        // A mapping without a path ends with its inode.
+        Rest.remove_prefix(Blank == std::string_view::npos ? Rest.size() : Blank + 1);
+    }
+    while (!Rest.empty() && Rest.front() == ' ')
+        Rest.remove_prefix(1);
+    const std::size_t Dash = Range.find('-');
+    std::uint64_t Start = 0, End = 0;
+    if (Dash == std::string_view::npos || !ParseNumber(Range.substr(0, Dash), Start, 16) ||
+        !ParseNumber(Range.substr(Dash + 1), End, 16) || End < Start)
+        return true;
+    if (Rest != FWanted) {
+        FEnded = FStarted;
+        return !FEnded;
+    }
+    if (!FStarted) {
+        FStarted = true;
+        FLowest = Start;
+        FHighest = End;
+    } else {
+        FLowest = std::min(FLowest, Start);
+        FHighest = std::max(FHighest, End);
+    }
+    return true;
+}
+
 std::uint64_t MappingExtent(std::string_view Maps, std::string_view ImagePath) {
-    const std::string Wanted = MapsPathText(ImagePath);
-    std::uint64_t Lowest = std::numeric_limits<std::uint64_t>::max();
-    std::uint64_t Highest = 0;
-    ForEachLine(Maps, [&](std::string_view Line) {
-        // "start-end perms offset dev inode   path"
-        std::string_view Rest = Line;
-        std::string_view Range;
-        for (int Column = 0; Column < 5; ++Column) {
-            const std::size_t Blank = Rest.find(' ');
-            if (Blank == std::string_view::npos)
-                return;
-            if (Column == 0)
-                Range = Rest.substr(0, Blank);
-            Rest.remove_prefix(Blank + 1);
-        }
-        while (!Rest.empty() && Rest.front() == ' ')
-            Rest.remove_prefix(1);
-        if (Rest != Wanted)
-            return;
-        const std::size_t Dash = Range.find('-');
-        std::uint64_t Start = 0, End = 0;
-        if (Dash == std::string_view::npos || !ParseNumber(Range.substr(0, Dash), Start, 16) ||
-            !ParseNumber(Range.substr(Dash + 1), End, 16) || End < Start)
-            return;
-        Lowest = std::min(Lowest, Start);
-        Highest = std::max(Highest, End);
-    });
-    return Highest > Lowest ? Highest - Lowest : 0;
+    TMappingExtent Extent(ImagePath);
+    ForEachLine(Maps, [&](std::string_view Line) { Extent.Feed(Line); });
+    return Extent.Extent();
 }
 
 std::uint32_t PriorityClassOf(std::uint32_t Policy, std::int64_t Nice) {

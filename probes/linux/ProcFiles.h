@@ -14,7 +14,13 @@ namespace quorvane::proc {
 constexpr std::uint64_t kKernelThreadFlag = 0x00200000;
 
 // The fields of /proc/ID/stat that the probes use. Counts of clock ticks.
+// ParentId and Threads are the values that /proc/ID/status shows as PPid and
+// Threads, and Name its Name (unescaped there, raw here); stat alone is read
+// because status costs the kernel far more to write.
 struct TStatFields {
+    std::string Name;  // comm: the first 15 bytes of the program's name
+    std::uint32_t ParentId = 0;
+    std::int32_t Threads = 0;
     std::uint64_t Flags = 0;
     std::uint64_t UserTicks = 0;  // utime
     std::uint64_t SystemTicks = 0;  // stime
@@ -27,23 +33,34 @@ struct TStatFields {
 // comm itself may hold blanks and parentheses.
 bool ParseStat(std::string_view Text, TStatFields& Out);
 
-// The lines of /proc/ID/status that the probes use.
-struct TStatusFields {
-    std::string Name;  // unescaped
-    std::uint32_t ParentId = 0;
-    std::int32_t Threads = 0;
-};
-
-// Name, PPid and Threads must all be present and well formed.
-bool ParseStatus(std::string_view Text, TStatusFields& Out);
-
 // The btime line of /proc/stat (seconds since 1970) and the number of its
 // "cpuN" lines, which lists the online processors.
 std::optional<std::uint64_t> BootTime(std::string_view ProcStat);
 int OnlineProcessors(std::string_view ProcStat);
 
-// The extent (highest end minus lowest start) of the mappings in /proc/ID/maps
-// whose path is ImagePath, as the exe link names it; 0 when none matches.
+// The image's extent in /proc/ID/maps: from the start of the first mapping
+// whose path is ImagePath (as the exe link names it) to the end of the last
+// one in the run of lines that follows it. A later mapping of the same file
+// (a program that maps its own file to read it) is no part of the image.
+// Malformed lines are ignored. Fed line by line, so that the reading can stop
+// at the end of the run: the kernel writes the rest of the file only when read.
+class TMappingExtent {
+public:
+    explicit TMappingExtent(std::string_view ImagePath);
+    // Takes one line without its line break; false once the run has ended.
+    bool Feed(std::string_view Line);
+    // 0 when no mapping names the image.
+    std::uint64_t Extent() const { return FHighest > FLowest ? FHighest - FLowest : 0; }
+
+private:
+    std::string FWanted;
+    std::uint64_t FLowest = 0;
+    std::uint64_t FHighest = 0;
+    bool FStarted = false;
+    bool FEnded = false;
+};
+
+// The extent of a whole maps text.
 std::uint64_t MappingExtent(std::string_view Maps, std::string_view ImagePath);
 
 // The Windows priority class that a scheduling policy and nice value stand for.

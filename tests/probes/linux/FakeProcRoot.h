@@ -12,7 +12,7 @@ struct TFakeProcess {
     std::uint32_t Id = 0;
     std::uint32_t ParentId = 1;
     std::int32_t Threads = 1;
-    std::string Comm = "prog";  // comm of stat, Name of status (escaped as the kernel does)
+    std::string Comm = "prog";  // comm of stat and Name of status
     std::uint64_t Flags = 0x00400100;
     std::uint64_t UserTicks = 0;
     std::uint64_t SystemTicks = 0;

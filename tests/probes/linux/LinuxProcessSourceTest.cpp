@@ -115,17 +115,17 @@ TEST_F(FakeProcTest, ProcessesThatEndDuringTheWalkOrAreUnreadableAreSkipped) {
     Gone.HasStat = false;
     Gone.HasStatus = false;
     Fake.Add(Gone);
-    TFakeProcess Half = Process(51, 1, "half");  // ended between its stat and status
-    Half.HasStatus = false;
+    TFakeProcess Half = Process(51, 1, "half");  // ended between the folder's read and its stat
+    Half.HasStat = false;
     Fake.Add(Half);
     Fake.Add(Process(52, 1, "alive"));
     // Malformed files are handled like a process that is gone.
     fs::create_directories(Fake.Proc() / "60");
     std::ofstream(Fake.Proc() / "60" / "stat") << "60 (cut) S 1 60";
-    std::ofstream(Fake.Proc() / "60" / "status") << "Name:\tcut\nPPid:\t1\nThreads:\t1\n";
-    TFakeProcess BadStatus = Process(61, 1, "bad");
-    Fake.Add(BadStatus);
-    std::ofstream(Fake.Proc() / "61" / "status") << "Name:\tbad\nPPid:\tx1\nThreads:\t1\n";
+    Fake.Add(Process(61, 1, "bad"));
+    std::string BadParent = TFakeProcRoot::StatText(Process(61, 1, "bad"));
+    BadParent.replace(BadParent.find(") S 1 ") + 4, 1, "x");
+    std::ofstream(Fake.Proc() / "61" / "stat") << BadParent;
 
     const std::vector<TProcessEntry> Entries = Walk(*std::make_unique<TLinuxProcessSource>(Fake.Proc().string()));
     ASSERT_EQ(Entries.size(), 3u);
@@ -141,7 +141,7 @@ TEST_F(FakeProcTest, NoProcRootMeansNoEntriesAtAll) {
 
 TEST_F(FakeProcTest, NamesComeFromTheExeLinkThenArgvZeroThenStatus) {
     const std::string Long = Fake.AddFile("a-program-with-a-long-name");
-    TFakeProcess FromExe = Process(11, 1, "a-program-with");  // status names are cut to 15 characters
+    TFakeProcess FromExe = Process(11, 1, "a-program-with-");  // comm is cut to 15 characters
     FromExe.Exe = Long;
     FromExe.CommandLine = std::string("/other/argv0\0--flag\0", 20);
     Fake.Add(FromExe);
@@ -154,7 +154,7 @@ TEST_F(FakeProcTest, NamesComeFromTheExeLinkThenArgvZeroThenStatus) {
     FromArgv.CommandLine = std::string("/usr/sbin/sixteen-characters\0-d\0", 32);
     Fake.Add(FromArgv);
 
-    TFakeProcess FromStatus = Process(14, 1, "zombie\\nname");  // escaped by the kernel
+    TFakeProcess FromStatus = Process(14, 1, "zombie\nname");  // comm as stat has it: raw
     Fake.Add(FromStatus);
 
     TFakeProcess Spaces = Process(15, 1, "x");
@@ -210,13 +210,15 @@ TEST_F(FakeProcTest, ImageSizeIsTheExtentOfTheImagesOwnMappings) {
     const std::string Image = Fake.AddFile("server");
     TFakeProcess P = Process(21, 1, "server");
     P.Exe = Image;
-    P.Maps = TFakeProcRoot::MapsLine(0x555500000000, 0x555500002000, Image) +
+    P.Maps = TFakeProcRoot::MapsLine(0x555400000000, 0x555400001000, "/usr/lib/loader") +
+             TFakeProcRoot::MapsLine(0x555500000000, 0x555500002000, Image) +
+             "garbage line\n" + "zz-yy r-xp 0 08:01 1 " + Image + "\n" +  // malformed lines count for nothing
              TFakeProcRoot::MapsLine(0x555500002000, 0x555500010000, Image) +
-             TFakeProcRoot::MapsLine(0x555500010000, 0x555500011000, "") +  // anonymous
-             TFakeProcRoot::MapsLine(0x555500011000, 0x555500012000, Image) +
+             TFakeProcRoot::MapsLine(0x555500010000, 0x555500012000, Image) +
+             TFakeProcRoot::MapsLine(0x555500012000, 0x555500013000, "") +  // anonymous: the run ends
              TFakeProcRoot::MapsLine(0x555500020000, 0x555500030000, "[heap]") +
              TFakeProcRoot::MapsLine(0x7f0000000000, 0x7f0000100000, Image + ".so") +  // same prefix
-             "garbage line\n" + "zz-yy r-xp 0 08:01 1 " + Image + "\n";
+             TFakeProcRoot::MapsLine(0x7f1000000000, 0x7f1000100000, Image);  // the program maps its own file
     Fake.Add(P);
 
     TLinuxProcessSource Source(Fake.Proc().string());

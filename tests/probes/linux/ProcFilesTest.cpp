@@ -13,6 +13,8 @@ using namespace proc;
 TEST(ProcStatTest, FieldsAreCountedFromTheLastParenthesis) {
     testing::TFakeProcess P;
     P.Id = 77;
+    P.ParentId = 4242;
+    P.Threads = 12;
     P.Comm = ") 1 2 3 (x) ";
     P.Flags = 0x200000;
     P.UserTicks = 11;
@@ -22,6 +24,9 @@ TEST(ProcStatTest, FieldsAreCountedFromTheLastParenthesis) {
     P.Policy = 2;
     TStatFields Fields;
     ASSERT_TRUE(ParseStat(testing::TFakeProcRoot::StatText(P), Fields));
+    EXPECT_EQ(Fields.Name, ") 1 2 3 (x) ");
+    EXPECT_EQ(Fields.ParentId, 4242u);
+    EXPECT_EQ(Fields.Threads, 12);
     EXPECT_EQ(Fields.Flags, 0x200000u);
     EXPECT_EQ(Fields.UserTicks, 11u);
     EXPECT_EQ(Fields.SystemTicks, 22u);
@@ -59,18 +64,13 @@ TEST(ProcStatTest, MalformedNumbersFail) {
         EXPECT_FALSE(ParseStat(Broken, Fields)) << Bad;
     }
     EXPECT_FALSE(ParseStat("no parenthesis at all 1 2 3", Fields));
-}
-
-TEST(ProcStatusTest, NamesParentAndThreads) {
-    TStatusFields Fields;
-    ASSERT_TRUE(ParseStatus("Name:\t a\\\\b\\n\nState:\tR\nPPid:\t 42\nThreads:\t9", Fields));
-    EXPECT_EQ(Fields.Name, " a\\b\n");
-    EXPECT_EQ(Fields.ParentId, 42u);
-    EXPECT_EQ(Fields.Threads, 9);
-    EXPECT_FALSE(ParseStatus("Name:\tx\nPPid:\t1\n", Fields));  // no Threads
-    EXPECT_FALSE(ParseStatus("Name:\tx\nPPid:\t4294967296\nThreads:\t1\n", Fields));
-    EXPECT_FALSE(ParseStatus("Name:\tx\nPPid:\t1\nThreads:\t-1\n", Fields));
-    EXPECT_FALSE(ParseStatus("PPid:\t1\nThreads:\t1\n", Fields));
+    // A thread count below zero, a parent id beyond 32 bits.
+    testing::TFakeProcess Odd;
+    Odd.Threads = -1;
+    EXPECT_FALSE(ParseStat(testing::TFakeProcRoot::StatText(Odd), Fields));
+    std::string Wide = testing::TFakeProcRoot::StatText(P);
+    Wide.replace(Wide.find(") S 1 ") + 4, 1, "4294967296");
+    EXPECT_FALSE(ParseStat(Wide, Fields));
 }
 
 TEST(ProcSystemStatTest, BootTimeAndOnlineProcessors) {
@@ -91,6 +91,15 @@ TEST(ProcMapsTest, MalformedLinesAreIgnored) {
     EXPECT_EQ(MappingExtent(Maps, Path), 0x2000u);
     EXPECT_EQ(MappingExtent(Maps, "/usr/bin/with"), 0u);
     EXPECT_EQ(MappingExtent("", Path), 0u);
+
+    // Fed line by line, the extent is done at the first other mapping after the image.
+    TMappingExtent Extent(Path);
+    EXPECT_TRUE(Extent.Feed("0-1000 r--p 0 08:01 7 /lib/ld.so"));
+    EXPECT_TRUE(Extent.Feed("1000-2000 r--p 0 08:01 5 /usr/bin/with space\\012and break"));
+    EXPECT_TRUE(Extent.Feed("2000-2800 r--p 0 08:01 5 /usr/bin/with space\\012and break"));
+    EXPECT_FALSE(Extent.Feed("3000-4000 rw-p 0 00:00 0"));
+    EXPECT_FALSE(Extent.Feed("4000-5000 r--p 0 08:01 5 /usr/bin/with space\\012and break"));
+    EXPECT_EQ(Extent.Extent(), 0x1800u);
 }
 
 TEST(ProcNameTest, InvalidUtf8BytesAreReplaced) {
