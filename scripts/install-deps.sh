@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev libgl-dev fonts-dejavu-core      # the Linux window
   libicu-dev                                    # language names
   g++-mingw-w64-x86-64-posix wine64             # the Windows build and its test runs
+  g++-mingw-w64-i686-posix                      # the check of the 32-bit record sizes
   xvfb xauth                                    # a virtual display for window runs without one
   procps                                        # ps, the benchmarks' reference
 )
