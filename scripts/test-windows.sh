@@ -19,8 +19,10 @@ wine=$(command -v wine || command -v wine64 || echo /usr/lib/wine/wine64)
 export WINEPREFIX="$PWD/$build/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko installer prompts
-# Deterministic texts: the English user locale gives the ANSI code page 1252.
-export LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8
+# Deterministic texts: Wine gives the C locale the English (US) user locale,
+# whose ANSI code page is 1252; UTF-8 for the host's file names.
+export LANG=C.UTF-8
+unset LC_ALL
 
 # A display only for the window tests; the console programs need none.
 run=()
