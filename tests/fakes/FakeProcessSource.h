@@ -49,6 +49,10 @@ public:
     std::string EnableDebugPrivilege() override { return PrivilegeStatus; }
 
     void EnumerateProcesses(const std::function<void(const TProcessEntry&)>& Visit) override {
+        // With reused ids the newer process is the live one.
+        ById.clear();
+        for (const TFakeProcess& P : Processes)
+            ById[P.Entry.ProcessId] = &P;
         for (const TFakeProcess& P : Processes)
             Visit(P.Entry);
     }
@@ -85,14 +89,12 @@ public:
     }
 
 private:
-    // The last entry with the id: with reused ids the newer process is the live one.
     const TFakeProcess* Find(std::uint32_t Id) const {
-        const TFakeProcess* Found = nullptr;
-        for (const TFakeProcess& P : Processes)
-            if (P.Entry.ProcessId == Id)
-                Found = &P;
-        return Found;
+        const auto Found = ById.find(Id);
+        return Found == ById.end() ? nullptr : Found->second;
     }
+
+    std::map<std::uint32_t, const TFakeProcess*> ById;
 };
 
 }  // namespace quorvane::testing
