@@ -102,8 +102,8 @@ TEST_F(VersionApiTest, TheExistenceTestRefusesMissingFilesFoldersAndNonDosDates)
 TEST_F(VersionApiTest, FilesWithoutVersionResourceFailAsTheSystemSays) {
     std::uint32_t Handle = 0;
     std::uint32_t Error = 0;
-    // A text file is no executable image; a program of the build without
-    // resources of ours carries a manifest but no version.
+    // A text file is no executable image: the system cannot read a version
+    // resource from it, which is no "file without version" (code 101, not 100).
     const std::string Text = MakeFile("notes.txt", "no image at all");
     EXPECT_EQ(0u, FApi->GetFileVersionInfoSize(Text.c_str(), Handle, Error));
     EXPECT_EQ(kErrorResourceDataNotFound, Error);
