@@ -4,6 +4,8 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 namespace quorvane::win32 {
@@ -33,6 +35,11 @@ struct TWin32Calls {
     decltype(&::GetLocaleInfoA) GetLocaleInfoA = &::GetLocaleInfoA;
     // The Windows directory.
     decltype(&::SHGetSpecialFolderPathA) SHGetSpecialFolderPathA = &::SHGetSpecialFolderPathA;
+    // Process icons.
+    decltype(&::SHGetFileInfoA) SHGetFileInfoA = &::SHGetFileInfoA;
+    decltype(&::ImageList_ReplaceIcon) ImageList_ReplaceIcon = &::ImageList_ReplaceIcon;
+    decltype(&::ImageList_Remove) ImageList_Remove = &::ImageList_Remove;
+    decltype(&::DestroyIcon) DestroyIcon = &::DestroyIcon;
     // The platform check.
     decltype(&::GetVersionExA) GetVersionExA = &::GetVersionExA;
 };
