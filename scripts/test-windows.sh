@@ -34,7 +34,8 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "${run[@]}" "$wine" wineboot -i >/dev/null 2>&1 || true
 fi
 status=0
-"${run[@]}" ctest --test-dir "$build" --output-on-failure -j 1 || status=$?
+"${run[@]}" ctest --test-dir "$build" --output-on-failure -j "$jobs" || status=$?
 # The prefix's server outlives the tests; stop it so that nothing lingers.
-WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null || true
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
+"$wineserver" -k 2>/dev/null || true
 exit $status
