@@ -16,7 +16,7 @@ function(quorvane_package_note Target)
     return()
   endif()
   # ASCII-only JSON: no quotes or backslashes in the values.
-  set(Json "{\"type\":\"quorvane\",\"name\":\"${Target}\",\"version\":\"${PROJECT_VERSION}\",\"maintainer\":\"${QUORVANE_PACKAGE_MAKER}\",\"description\":\"${QUORVANE_PACKAGE_DESCRIPTION}\"}")
+  set(Json "{\"name\":\"${Target}\",\"version\":\"${PROJECT_VERSION}\",\"maintainer\":\"${QUORVANE_PACKAGE_MAKER}\",\"description\":\"${QUORVANE_PACKAGE_DESCRIPTION}\"}")
   string(LENGTH "${Json}" JsonLength)
   math(EXPR DescSize "${JsonLength} + 1")
   # Each byte as a .byte directive keeps the generated file free of quoting issues.

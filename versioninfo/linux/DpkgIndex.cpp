@@ -4,6 +4,7 @@
 #include <limits.h>
 #include <pwd.h>
 #include <stdlib.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,7 +19,8 @@ namespace quorvane {
 
 namespace {
 
-constexpr std::string_view kCacheMagic = "quorvane-dpkg-index 1";
+constexpr std::string_view kCacheMagic = "quorvane-dpkg-index 2";
+constexpr std::string_view kCacheEnd = "end of index\n";
 
 std::int64_t MtimeNs(const struct stat& Info) {
     return static_cast<std::int64_t>(Info.st_mtim.tv_sec) * 1000000000 + Info.st_mtim.tv_nsec;
@@ -239,15 +241,17 @@ std::string TDpkgIndex::BuildText(const TStamp& Stamp) const {
         Text += std::to_string(Index);
         Text += '\n';
     }
+    Text += kCacheEnd;  // a file cut short lacks it
     return Text;
 }
 
-// Reads FText into the views; false when it is no complete index of this root
-// with this stamp, sorted as written.
+// Reads the header and package lines of FView; false when it is no complete
+// index of this root with this stamp. The path lines are checked as they are
+// searched.
 bool TDpkgIndex::Parse(const TStamp& Stamp) {
     FPackages.clear();
-    FPaths.clear();
-    const std::string_view Text(FText);
+    FPaths = {};
+    const std::string_view Text = FView;
     std::size_t Pos = 0;
     std::string_view Line;
     if (!NextLine(Text, Pos, Line) || Line != kCacheMagic || !NextLine(Text, Pos, Line) || Line != Clean(FRoot))
@@ -264,26 +268,43 @@ bool TDpkgIndex::Parse(const TStamp& Stamp) {
             return false;
         FPackages.push_back(Line);
     }
-    std::int64_t PathCount = 0;
-    if (!NextLine(Text, Pos, Line) || !ParseNumber(Line, PathCount) || PathCount < 0 ||
-        static_cast<std::uint64_t>(PathCount) > Text.size())
+    if (Text.size() - Pos < kCacheEnd.size() || Text.substr(Text.size() - kCacheEnd.size()) != kCacheEnd ||
+        (Text.size() - kCacheEnd.size() > Pos && Text[Text.size() - kCacheEnd.size() - 1] != '\n'))
         return false;
-    FPaths.reserve(static_cast<std::size_t>(PathCount));
-    for (std::int64_t I = 0; I < PathCount; ++I) {
-        std::int64_t Index = 0;
-        if (!NextLine(Text, Pos, Line))
-            return false;
-        const std::size_t Tab = Line.rfind('\t');
-        if (Tab == std::string_view::npos || !ParseNumber(Line.substr(Tab + 1), Index) || Index < 0 ||
-            Index >= Count)
-            return false;
-        const std::string_view Path = Line.substr(0, Tab);
-        if (!FPaths.empty() && !(FPaths.back().first < Path))
-            return false;
-        FPaths.emplace_back(Path, static_cast<std::uint32_t>(Index));
-    }
-    return Pos == Text.size();
+    FPaths = Text.substr(Pos, Text.size() - kCacheEnd.size() - Pos);
+    return true;
 }
+
+bool TDpkgIndex::MapCache() {
+    Unmap();
+    if (FCacheFile.empty())
+        return false;
+    const int Fd = open(FCacheFile.c_str(), O_RDONLY | O_CLOEXEC);
+    if (Fd < 0)
+        return false;
+    struct stat Info;
+    if (fstat(Fd, &Info) == 0 && S_ISREG(Info.st_mode) && Info.st_size > 0) {
+        void* Mapped = mmap(nullptr, static_cast<std::size_t>(Info.st_size), PROT_READ, MAP_PRIVATE, Fd, 0);
+        if (Mapped != MAP_FAILED) {
+            FMapped = Mapped;
+            FMappedSize = static_cast<std::size_t>(Info.st_size);
+        }
+    }
+    close(Fd);
+    if (FMapped)
+        FView = std::string_view(static_cast<const char*>(FMapped), FMappedSize);
+    return FMapped != nullptr;
+}
+
+void TDpkgIndex::Unmap() {
+    if (FMapped)
+        munmap(FMapped, FMappedSize);
+    FMapped = nullptr;
+    FMappedSize = 0;
+    FView = {};
+}
+
+TDpkgIndex::~TDpkgIndex() { Unmap(); }
 
 void TDpkgIndex::WriteCache() const {
     if (FCacheFile.empty())
@@ -326,14 +347,22 @@ void TDpkgIndex::Refresh() {
     FStamp = Stamp;
     FBuilt = true;
     FLoadedFromCache = false;
-    if (!FCacheFile.empty() && ReadWholeFile(FCacheFile, FText) && Parse(Stamp)) {
+    FText.clear();
+    if (MapCache() && Parse(Stamp)) {
         FLoadedFromCache = true;
         return;
     }
-    FText = BuildText(Stamp);
-    if (!Parse(Stamp)) {  // cannot happen for our own text; keep an empty index then
+    Rebuild();
+}
+
+void TDpkgIndex::Rebuild() {
+    Unmap();
+    FLoadedFromCache = false;
+    FText = BuildText(FStamp);
+    FView = FText;
+    if (!Parse(FStamp)) {  // cannot happen for our own text; keep an empty index then
         FPackages.clear();
-        FPaths.clear();
+        FPaths = {};
         return;
     }
     WriteCache();
@@ -341,17 +370,49 @@ void TDpkgIndex::Refresh() {
 
 std::optional<TPackageInfo> TDpkgIndex::Lookup(std::string_view Path) {
     Refresh();
-    auto Found = std::lower_bound(FPaths.begin(), FPaths.end(), Path,
-                                  [](const auto& Entry, std::string_view Key) { return Entry.first < Key; });
-    if (Found == FPaths.end() || Found->first != Path)
+    // Binary search over the sorted lines in place: Low is always a line's
+    // start; each step moves Low past a line or High down to a line's start,
+    // so it ends on any content.
+    std::size_t Low = 0;
+    std::size_t High = FPaths.size();
+    std::string_view Found;
+    while (Low < High) {
+        std::size_t Start = Low + (High - Low) / 2;
+        while (Start > Low && FPaths[Start - 1] != '\n')
+            --Start;
+        std::size_t End = FPaths.find('\n', Start);
+        if (End == std::string_view::npos || End >= High)
+            End = High;
+        const std::string_view Line = FPaths.substr(Start, End - Start);
+        const std::string_view Key = Line.substr(0, Line.rfind('\t'));
+        if (Key < Path) {
+            Low = End + 1;
+        } else if (Path < Key) {
+            High = Start;
+        } else {
+            Found = Line;
+            break;
+        }
+    }
+    if (Found.empty())
         return std::nullopt;
-    std::string_view Line = FPackages[Found->second];
+    std::int64_t Index = -1;
+    const std::size_t Tab = Found.rfind('\t');
+    if (Tab == std::string_view::npos || !ParseNumber(Found.substr(Tab + 1), Index) || Index < 0 ||
+        static_cast<std::uint64_t>(Index) >= FPackages.size()) {
+        // A damaged cache: read the database itself once more.
+        if (!FLoadedFromCache)
+            return std::nullopt;
+        Rebuild();
+        return Lookup(Path);
+    }
+    std::string_view Line = FPackages[static_cast<std::size_t>(Index)];
     TPackageInfo Info;
     std::string* Fields[] = {&Info.Name, &Info.Version, &Info.Maintainer, &Info.Description};
     for (std::string* Field : Fields) {
-        const std::size_t Tab = Line.find('\t');
-        *Field = Line.substr(0, Tab);
-        Line.remove_prefix(Tab == std::string_view::npos ? Line.size() : Tab + 1);
+        const std::size_t FieldEnd = Line.find('\t');
+        *Field = Line.substr(0, FieldEnd);
+        Line.remove_prefix(FieldEnd == std::string_view::npos ? Line.size() : FieldEnd + 1);
     }
     return Info;
 }

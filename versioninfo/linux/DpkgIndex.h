@@ -27,6 +27,9 @@ public:
     // Root is the database folder (/var/lib/dpkg on Debian). CacheFile is
     // where the index persists; empty keeps it in memory only.
     TDpkgIndex(std::string Root, std::string CacheFile);
+    ~TDpkgIndex();
+    TDpkgIndex(const TDpkgIndex&) = delete;
+    TDpkgIndex& operator=(const TDpkgIndex&) = delete;
 
     // The package that lists Path. Path must already have its directory
     // resolved (realpath of the directory, last component unchanged), as the
@@ -50,8 +53,11 @@ private:
 
     TStamp CurrentStamp() const;
     void Refresh();
+    void Rebuild();
     std::string BuildText(const TStamp& Stamp) const;
     bool Parse(const TStamp& Stamp);
+    bool MapCache();
+    void Unmap();
     void WriteCache() const;
 
     std::string FRoot;
@@ -59,10 +65,15 @@ private:
     bool FBuilt = false;
     bool FLoadedFromCache = false;
     TStamp FStamp;
-    // The index in its cache form; the views below point into it.
+    // The index in its cache form, built here (FText) or the mapped cache
+    // file; FView is the one in use. Lines of paths are searched in place,
+    // so loading the cache parses only its header and package lines.
     std::string FText;
-    std::vector<std::string_view> FPackages;  // one line per package: name TAB version TAB maintainer TAB description
-    std::vector<std::pair<std::string_view, std::uint32_t>> FPaths;  // sorted by path
+    void* FMapped = nullptr;
+    std::size_t FMappedSize = 0;
+    std::string_view FView;
+    std::vector<std::string_view> FPackages;  // name TAB version TAB maintainer TAB description
+    std::string_view FPaths;  // "path TAB package number" lines, sorted by path
 };
 
 }  // namespace quorvane

@@ -149,9 +149,11 @@ TEST_F(DpkgIndexTest, TheCacheFileCarriesTheIndexWhileTheDatabaseIsUnchanged) {
         std::ifstream In(Cache);
         Text.assign(std::istreambuf_iterator<char>(In), {});
     }
+    const std::size_t Line = Text.find("\n" + Path + "\t") + 1;
+    const std::size_t Number = Text.find('\t', Line) + 1;
+    const std::string BadNumber = Text.substr(0, Number) + "99" + Text.substr(Text.find('\n', Number));
     for (const std::string& Damaged :
-         {Text.substr(0, Text.size() / 2), Text.substr(0, Text.size() - 1), std::string("garbage\n"),
-          Text.substr(0, Text.rfind('\t') + 1) + "99\n"}) {
+         {Text.substr(0, Text.size() / 2), Text.substr(0, Text.size() - 1), std::string("garbage\n"), BadNumber}) {
         WriteText(Cache, Damaged);
         TDpkgIndex Again(Db, Cache);
         EXPECT_TRUE(Again.Lookup(Path));
