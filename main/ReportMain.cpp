@@ -10,7 +10,6 @@
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
-    std::ios::sync_with_stdio(false);
     const std::vector<std::string> Arguments(argv + 1, argv + argc);
     const auto Processes = quorvane::CreateSystemProcessSource();
     const auto Versions = quorvane::CreateSystemVersionApi();

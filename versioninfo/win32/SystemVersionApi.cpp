@@ -50,12 +50,16 @@ public:
         ::FindClose(Search);
         if (Found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             return false;
-        // The last-write time must be an MS-DOS date and time (1980 to 2107) in local time.
+        // The last-write time must be an MS-DOS date and time (1980 to 2107) in
+        // local time. Wine's conversion also accepts later years, which the
+        // seven bits of the DOS year cannot hold, so the year is checked too.
         FILETIME Local;
         WORD DosDate = 0;
         WORD DosTime = 0;
+        SYSTEMTIME Calendar;
         return ::FileTimeToLocalFileTime(&Found.ftLastWriteTime, &Local) &&
-               ::FileTimeToDosDateTime(&Local, &DosDate, &DosTime);
+               ::FileTimeToDosDateTime(&Local, &DosDate, &DosTime) && ::FileTimeToSystemTime(&Local, &Calendar) &&
+               Calendar.wYear >= 1980 && Calendar.wYear <= 2107;
     }
 
     std::string ModuleFileName() override {

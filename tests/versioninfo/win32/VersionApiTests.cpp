@@ -88,6 +88,10 @@ TEST_F(VersionApiTest, TheExistenceTestRefusesMissingFilesFoldersAndNonDosDates)
     EXPECT_FALSE(FApi->FileExists(Old));
     SetLastWriteTime(Old, 1980);
     EXPECT_TRUE(FApi->FileExists(Old));
+    SetLastWriteTime(Old, 2107);
+    EXPECT_TRUE(FApi->FileExists(Old));
+    SetLastWriteTime(Old, 2108);
+    EXPECT_FALSE(FApi->FileExists(Old));
 
     TStVersionInfo Info(nullptr, *FApi);
     try {
