@@ -125,6 +125,15 @@ TEST_F(ReportProgramTest, FilesAreListedInTheReportsFormat) {
     EXPECT_EQ(Lines[1], (std::vector<std::string>{Copy.string(), "", "", "", "",
                                                    "Keine Datei-Informationen vorhanden", "Potentiell gefährlich"}));
     EXPECT_EQ(Lines[2][0], (Folder / "absent").string());
+
+    // The original is owned by a package: its maintainer, description and version.
+    const TRun Packaged = Report("--files /bin/sh");
+    ASSERT_EQ(Packaged.ExitCode, 0) << Packaged.Err;
+    const auto Rated = Rows(Packaged.Out);
+    ASSERT_EQ(Rated.size(), 2u);
+    EXPECT_FALSE(Rated[1][1].empty());
+    EXPECT_FALSE(Rated[1][3].empty());
+    EXPECT_EQ(Rated[1][6], "Schwach gefährlich");
     EXPECT_EQ(Lines[2][6], "Potentiell gefährlich");
 }
 
@@ -172,8 +181,12 @@ TEST_F(ReportProgramTest, TheReportListsWhatPsShowsWithTheSameIdsParentsAndThrea
         ASSERT_EQ(Lines[I].size(), 15u) << I;
         const auto Pid = static_cast<std::uint32_t>(std::stoul(Lines[I][5]));
         ReportThreads[Pid] = std::stoi(Lines[I][10]);
-        if (Lines[I][0] == "quorvane-report")
+        if (Lines[I][0] == "quorvane-report") {
             OwnLines.insert(Pid);
+            // Rated from the program's own package note.
+            EXPECT_EQ(Lines[I][14], "Schwach gefährlich");
+            EXPECT_FALSE(Lines[I][2].empty());
+        }
     }
     ASSERT_TRUE(ReportThreads.count(0));
     EXPECT_EQ(Lines[1][0], "[System Process]");
