@@ -60,7 +60,9 @@ bool ReadLines(const std::string& Path, std::string& Buffer, int& Error, F&& Lin
         return false;
     }
     Buffer.clear();
-    char Chunk[16384];
+    // Small reads: the kernel writes only as many lines as a read asks for,
+    // and the lines wanted are mostly the first few.
+    char Chunk[1024];
     bool Ok = true;
     std::size_t Total = 0;
     bool Wanted = true;
@@ -161,7 +163,8 @@ char LocaleTimeSeparator() {
     if (I == 0 || I >= Text.size())
         return ':';
     const char Mark = Text[I];
-    const bool Punctuation = Mark > ' ' && Mark < 0x7F && !(Mark >= 'A' && Mark <= 'Z') && !(Mark >= 'a' && Mark <= 'z');
+    const bool Letter = (Mark >= 'A' && Mark <= 'Z') || (Mark >= 'a' && Mark <= 'z');
+    const bool Punctuation = Mark > ' ' && Mark < 0x7F && !Letter;
     return Punctuation ? Mark : ':';
 }
 

@@ -229,6 +229,18 @@ TEST_F(FakeProcTest, ImageSizeIsTheExtentOfTheImagesOwnMappings) {
     EXPECT_EQ(Size, 0x12000u);
     EXPECT_EQ(Remark, "kept");
 
+    // Read in pieces: lines that cross the pieces, the image far down the file.
+    TFakeProcess Far = Process(28, 1, "far");
+    Far.Exe = Image;
+    for (std::uint64_t I = 0; I < 300; ++I)
+        Far.Maps +=
+            TFakeProcRoot::MapsLine(0x1000 * I, 0x1000 * I + 0x800, "/usr/lib/" + std::string(I % 90, 'x') + ".so");
+    Far.Maps += TFakeProcRoot::MapsLine(0x7000000, 0x7003000, Image) +
+                TFakeProcRoot::MapsLine(0x7003000, 0x7004000, Image);
+    Fake.Add(Far);
+    ASSERT_TRUE(Source.QueryImageFile(28, Path, Size, Remark));
+    EXPECT_EQ(Size, 0x4000u);
+
     // An image without mappings (its maps are empty) has size 0.
     TFakeProcess Unmapped = Process(22, 1, "unmapped");
     Unmapped.Exe = Image;
