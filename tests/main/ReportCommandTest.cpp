@@ -3,12 +3,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
-#include <unistd.h>
 
 #include "fakes/FakeProcessSource.h"
 #include "fakes/FakeVersionApi.h"
+#include "catalogue/PathText.h"
 #include "main/ReportCommand.h"
+#include "resources/StringTable.h"
 
 namespace quorvane {
 namespace {
@@ -20,6 +22,9 @@ using testing::TFakeVersionApi;
 namespace fs = std::filesystem;
 
 const std::string kFilesHeader = "Datei\tHersteller\tBeschreibung\tVersion\tSprache\tHinweis\tVirengefahr\r\n";
+
+// The texts of the string table as the build encodes them.
+std::string Text(TStringId Id) { return LoadStr(Id); }
 
 class ReportCommandTest : public ::testing::Test {
 protected:
@@ -48,20 +53,23 @@ TEST_F(ReportCommandTest, WritesTheReportToStandardOutputOrToTheFileNamed) {
     const std::string Report = Out.str();
     EXPECT_TRUE(Err.str().empty());
     EXPECT_EQ(Report.rfind("Name\tPfad\tHersteller", 0), 0u);
-    EXPECT_NE(Report.find("\r\ninit\t/sbin/\tInit Makers\tThe init\t1.0\t1\t[System Process]\t"), std::string::npos)
+    EXPECT_NE(Report.find("\r\ninit\t" + DirectoryPart("/sbin/init") + "\tInit Makers\tThe init\t1.0\t1\t[System Process]\t"),
+              std::string::npos)
         << Report;
-    EXPECT_NE(Report.find("\r\ntool\t/opt/\t\t\t\t7\tinit\t"), std::string::npos);
+    EXPECT_NE(Report.find("\r\ntool\t" + DirectoryPart("/opt/tool") + "\t\t\t\t7\tinit\t"), std::string::npos);
 
     ASSERT_EQ(Run({"-"}), kExitSuccess);
     EXPECT_EQ(Out.str(), Report);
 
-    const fs::path Folder = fs::temp_directory_path() / ("report-command-" + std::to_string(::getpid()));
+    const fs::path Folder = fs::temp_directory_path() / ("report-command-" + std::to_string(std::random_device{}()));
     fs::create_directories(Folder);
     const fs::path File = Folder / "-starts-with-dash.txt";
     ASSERT_EQ(Run({"--", File.string()}), kExitSuccess);
     EXPECT_TRUE(Out.str().empty());
-    std::ifstream Written(File, std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(Written), {}), Report);
+    {
+        std::ifstream Written(File, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(Written), {}), Report);
+    }
     fs::remove_all(Folder);
 }
 
@@ -69,8 +77,13 @@ TEST_F(ReportCommandTest, AFileThatCannotBeWrittenGivesAMessageAndExitCodeOne) {
     const std::string Missing = (fs::temp_directory_path() / "no-such-folder-of-quorvane" / "r.txt").string();
     EXPECT_EQ(Run({Missing}), kExitWriteFailed);
     EXPECT_TRUE(Out.str().empty());
+#ifdef _WIN32
+    EXPECT_EQ(Err.str().rfind("quorvane-report: Datei \"", 0), 0u) << Err.str();
+    EXPECT_NE(Err.str().find("r.txt\" kann nicht erstellt werden. "), std::string::npos) << Err.str();
+#else
     EXPECT_EQ(Err.str(), "quorvane-report: Datei \"" + Missing +
                              "\" kann nicht erstellt werden. No such file or directory\n");
+#endif
 
     // A standard output that fails.
     Out.setstate(std::ios::badbit);
@@ -108,17 +121,20 @@ TEST_F(ReportCommandTest, FilesAreListedWithTheirValuesRemarkAndRating) {
                    "--help", "", "/opt/with\ttab"}),
               kExitSuccess);
     EXPECT_TRUE(Err.str().empty());
+    const std::string Slight = Text(TStringId::sRiskSlightlyDangerous);
+    const std::string Potential = Text(TStringId::sRiskPotentiallyDangerous);
+    const std::string NoFileInfo = Text(TStringId::sRemarkNoFileInfo);
     EXPECT_EQ(Out.str(), kFilesHeader +
-                             "/sbin/init\tInit Makers\tThe init\t1.0\tDeutsch (Deutschland)\t\tSchwach gefährlich\r\n"
-                             "/opt/described\t\tA description\t\tDeutsch (Deutschland)\t"
-                             "Keine Hersteller-Informationen vorhanden\tMittel gefährlich\r\n"
-                             "/opt/tool\t\t\t\tDeutsch (Deutschland)\tUnvollständige Datei-Informationen\t"
-                             "Potentiell gefährlich\r\n"
-                             "/opt/missing\t\t\t\t\tKeine Datei-Informationen vorhanden\tPotentiell gefährlich\r\n"
-                             "/opt/folder\t\t\t\t\tKeine Datei-Informationen vorhanden\tPotentiell gefährlich\r\n"
-                             "--help\t\t\t\t\tKeine Datei-Informationen vorhanden\tPotentiell gefährlich\r\n"
-                             "\t\t\t\t\tKeine Datei-Informationen vorhanden\tPotentiell gefährlich\r\n"
-                             "/opt/with tab\tTab Company\t\t\tDeutsch (Deutschland)\t\tSchwach gefährlich\r\n");
+                             "/sbin/init\tInit Makers\tThe init\t1.0\tDeutsch (Deutschland)\t\t" + Slight + "\r\n" +
+                             "/opt/described\t\tA description\t\tDeutsch (Deutschland)\t" +
+                             Text(TStringId::sRemarkNoCompanyInfo) + "\t" + Text(TStringId::sRiskMediumDangerous) +
+                             "\r\n" + "/opt/tool\t\t\t\tDeutsch (Deutschland)\t" +
+                             Text(TStringId::sRemarkIncompleteFileInfo) + "\t" + Potential + "\r\n" +
+                             "/opt/missing\t\t\t\t\t" + NoFileInfo + "\t" + Potential + "\r\n" +
+                             "/opt/folder\t\t\t\t\t" + NoFileInfo + "\t" + Potential + "\r\n" +
+                             "--help\t\t\t\t\t" + NoFileInfo + "\t" + Potential + "\r\n" +
+                             "\t\t\t\t\t" + NoFileInfo + "\t" + Potential + "\r\n" +
+                             "/opt/with tab\tTab Company\t\t\tDeutsch (Deutschland)\t\t" + Slight + "\r\n");
     EXPECT_TRUE(Processes.ImageQueries.empty());  // no snapshot for a listing
 }
 
