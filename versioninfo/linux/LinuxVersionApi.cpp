@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -204,6 +205,14 @@ public:
     }
 
 private:
+    static std::string DisplayName(std::uint32_t Language, const char* UserLocale);
+
+    // The Windows language identifier of the user's locale; 0 when it has none.
+    static std::uint16_t UserLanguage() {
+        const std::uint32_t Lcid = uloc_getLCID(uloc_getDefault());
+        return static_cast<std::uint16_t>((Lcid & 0x3FF) != 0 ? Lcid & 0xFFFF : 0);
+    }
+
     // The raw UTF-16 version block of FileName, or a Windows error number.
     std::uint32_t LoadResource(const char* FileName, std::vector<std::uint8_t>& Resource) {
         // O_NONBLOCK: opening a FIFO must not wait for a writer.
@@ -224,7 +233,7 @@ private:
 
         std::uint8_t Magic[2] = {0, 0};
         if (Regular && Size >= 2 && ReadAt(0, Magic, 2) && Magic[0] == 'M' && Magic[1] == 'Z') {
-            TPeVersionResource Pe = ReadPeVersionResource(ReadAt, Size);
+            TPeVersionResource Pe = ReadPeVersionResource(ReadAt, Size, WindowsLanguagePreference(UserLanguage()));
             Resource = std::move(Pe.Data);
             return Pe.Error;
         }
@@ -247,6 +256,11 @@ private:
         return Note == TElfNoteResult::NotElf ? kErrorResourceDataNotFound : kErrorResourceTypeNotFound;
     }
 
+    // Display names asked for so far, for the user's locale they were made for
+    // (ICU builds each from its data tables).
+    std::string FNamesLocale;
+    std::unordered_map<std::uint32_t, std::string> FNames;  // empty: no name
+
     TDpkgIndex FIndex;
     std::string FLastName;
     std::vector<std::uint8_t> FLastResource;
@@ -259,28 +273,17 @@ std::uint32_t TLinuxVersionApi::VerLanguageName(std::uint32_t Language, char* Bu
     if (Buffer == nullptr || BufferSize == 0)
         return 0;
     Buffer[0] = 0;
-    std::string Name;
     const char* UserLocale = uloc_getDefault();
-    if ((Language & 0x3FF) == 0) {
-        Name = std::strncmp(UserLocale, "de", 2) == 0 ? "Sprachneutral" : "Language Neutral";
-    } else {
-        UErrorCode Status = U_ZERO_ERROR;
-        char Locale[ULOC_FULLNAME_CAPACITY];
-        const std::int32_t LocaleLength =
-            uloc_getLocaleForLCID(Language & 0xFFFF, Locale, static_cast<std::int32_t>(sizeof Locale), &Status);
-        if (U_FAILURE(Status) || LocaleLength <= 0)
-            return 0;
-        UChar Display[256];
-        const std::int32_t DisplayLength = uloc_getDisplayName(Locale, UserLocale, Display, 256, &Status);
-        if (U_FAILURE(Status) || DisplayLength <= 0)
-            return 0;
-        char Utf8[1024];
-        std::int32_t Utf8Length = 0;
-        u_strToUTF8(Utf8, static_cast<std::int32_t>(sizeof Utf8), &Utf8Length, Display, DisplayLength, &Status);
-        if (U_FAILURE(Status) || Utf8Length <= 0 || Utf8Length >= static_cast<std::int32_t>(sizeof Utf8))
-            return 0;
-        Name.assign(Utf8, static_cast<std::size_t>(Utf8Length));
+    if (FNamesLocale != UserLocale) {
+        FNames.clear();
+        FNamesLocale = UserLocale;
     }
+    auto Cached = FNames.find(Language);
+    if (Cached == FNames.end())
+        Cached = FNames.emplace(Language, DisplayName(Language, UserLocale)).first;
+    const std::string& Name = Cached->second;
+    if (Name.empty())
+        return 0;
     // Cut at a character boundary when the buffer is short.
     std::size_t Length = Name.size();
     if (Length >= BufferSize) {
@@ -291,6 +294,31 @@ std::uint32_t TLinuxVersionApi::VerLanguageName(std::uint32_t Language, char* Bu
     std::memcpy(Buffer, Name.data(), Length);
     Buffer[Length] = 0;
     return static_cast<std::uint32_t>(Length);
+}
+
+std::string TLinuxVersionApi::DisplayName(std::uint32_t Language, const char* UserLocale) {
+    std::string Name;
+    if ((Language & 0x3FF) == 0) {
+        Name = std::strncmp(UserLocale, "de", 2) == 0 ? "Sprachneutral" : "Language Neutral";
+    } else {
+        UErrorCode Status = U_ZERO_ERROR;
+        char Locale[ULOC_FULLNAME_CAPACITY];
+        const std::int32_t LocaleLength =
+            uloc_getLocaleForLCID(Language & 0xFFFF, Locale, static_cast<std::int32_t>(sizeof Locale), &Status);
+        if (U_FAILURE(Status) || LocaleLength <= 0)
+            return {};
+        UChar Display[256];
+        const std::int32_t DisplayLength = uloc_getDisplayName(Locale, UserLocale, Display, 256, &Status);
+        if (U_FAILURE(Status) || DisplayLength <= 0)
+            return {};
+        char Utf8[1024];
+        std::int32_t Utf8Length = 0;
+        u_strToUTF8(Utf8, static_cast<std::int32_t>(sizeof Utf8), &Utf8Length, Display, DisplayLength, &Status);
+        if (U_FAILURE(Status) || Utf8Length <= 0 || Utf8Length >= static_cast<std::int32_t>(sizeof Utf8))
+            return {};
+        Name.assign(Utf8, static_cast<std::size_t>(Utf8Length));
+    }
+    return Name;
 }
 
 }  // namespace

@@ -192,8 +192,22 @@ bool TPeFile::ReadData(std::uint32_t Offset, std::uint64_t MaxBytes, std::vector
 // points at itself or an ancestor ends as "not a data entry" instead of a loop.
 enum class TLookup { Found, TypeMissing, Damaged };
 
+std::optional<std::uint32_t> PickLanguage(const std::vector<TResourceEntry>& Entries,
+                                         const TLanguagePreference& Languages) {
+    for (std::uint16_t Language : Languages) {
+        if (auto Target = TPeFile::Find(Entries, Language))
+            return Target;
+        if ((Language & 0x3FF) == 0)
+            continue;  // the neutral language has no primary language to share
+        for (const TResourceEntry& Entry : Entries)
+            if ((Entry.Name & kSubdirectoryFlag) == 0 && (Entry.Name & 0x3FF) == (Language & 0x3FFu))
+                return Entry.Target;
+    }
+    return TPeFile::Find(Entries, std::nullopt);
+}
+
 TLookup FindResource(TPeFile& File, std::uint32_t Type, std::optional<std::uint32_t> Name,
-                     std::uint64_t MaxBytes, std::vector<std::uint8_t>& Data) {
+                     const TLanguagePreference& Languages, std::uint64_t MaxBytes, std::vector<std::uint8_t>& Data) {
     std::vector<TResourceEntry> Entries;
     if (!File.ReadDirectory(0, Entries))
         return TLookup::Damaged;
@@ -203,7 +217,7 @@ TLookup FindResource(TPeFile& File, std::uint32_t Type, std::optional<std::uint3
     for (int Level = 0; Level < 2; ++Level) {
         if ((*Target & kSubdirectoryFlag) == 0 || !File.ReadDirectory(*Target & ~kSubdirectoryFlag, Entries))
             return TLookup::Damaged;
-        Target = TPeFile::Find(Entries, Level == 0 ? Name : std::nullopt);
+        Target = Level == 0 ? TPeFile::Find(Entries, Name) : PickLanguage(Entries, Languages);
         if (!Target)
             return TLookup::TypeMissing;
     }
@@ -224,14 +238,23 @@ void AppendU32(std::vector<std::uint8_t>& Out, std::uint32_t Value) {
 
 }  // namespace
 
-TPeVersionResource ReadPeVersionResource(const TReadAt& ReadAt, std::uint64_t FileSize) {
+TLanguagePreference WindowsLanguagePreference(std::uint16_t UserLanguage) {
+    TLanguagePreference Languages{0x0000};
+    if (UserLanguage != 0)
+        Languages.push_back(UserLanguage);
+    Languages.push_back(0x0409);
+    return Languages;
+}
+
+TPeVersionResource ReadPeVersionResource(const TReadAt& ReadAt, std::uint64_t FileSize,
+                                         const TLanguagePreference& Languages) {
     TPeVersionResource Result;
     TPeFile File(ReadAt, FileSize);
     if (!File.Open()) {
         Result.Error = kErrorResourceDataNotFound;
         return Result;
     }
-    switch (FindResource(File, kRtVersion, std::nullopt, kMaxVersionBytes, Result.Data)) {
+    switch (FindResource(File, kRtVersion, std::nullopt, Languages, kMaxVersionBytes, Result.Data)) {
     case TLookup::Found:
         break;
     case TLookup::TypeMissing:
@@ -246,10 +269,12 @@ TPeVersionResource ReadPeVersionResource(const TReadAt& ReadAt, std::uint64_t Fi
     return Result;
 }
 
-std::vector<std::uint8_t> ReadPeIconFile(const TReadAt& ReadAt, std::uint64_t FileSize) {
+std::vector<std::uint8_t> ReadPeIconFile(const TReadAt& ReadAt, std::uint64_t FileSize,
+                                         const TLanguagePreference& Languages) {
     TPeFile File(ReadAt, FileSize);
     std::vector<std::uint8_t> Group;
-    if (!File.Open() || FindResource(File, kRtGroupIcon, std::nullopt, 6 + 0xFFFF * 14, Group) != TLookup::Found)
+    if (!File.Open() ||
+        FindResource(File, kRtGroupIcon, std::nullopt, Languages, 6 + 0xFFFF * 14, Group) != TLookup::Found)
         return {};
     // GRPICONDIR: reserved, type 1, count; then 14-byte entries that name
     // their image by RT_ICON id where an .ico file has a 16-byte entry with
@@ -270,7 +295,7 @@ std::vector<std::uint8_t> ReadPeIconFile(const TReadAt& ReadAt, std::uint64_t Fi
         std::uint16_t Id = 0;
         Header.ReadU16(6 + I * 14 + 12, Id);
         TImage Image{Group.data() + 6 + I * 14, {}};
-        if (FindResource(File, kRtIcon, Id, kMaxIconBytes, Image.Data) != TLookup::Found)
+        if (FindResource(File, kRtIcon, Id, Languages, kMaxIconBytes, Image.Data) != TLookup::Found)
             continue;
         Total += Image.Data.size();
         if (Total > kMaxIconFileBytes)

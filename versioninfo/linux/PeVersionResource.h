@@ -25,12 +25,25 @@ struct TPeVersionResource {
     std::vector<std::uint8_t> Data;  // the VS_VERSIONINFO block, at most 64 KiB
 };
 
-// The first language of the first name of type RT_VERSION.
-TPeVersionResource ReadPeVersionResource(const TReadAt& ReadAt, std::uint64_t FileSize);
+// Which language of a resource to take when it has several, as the Windows
+// loader chooses: for each of Languages in turn, that language, else one of
+// its primary language (low 10 bits); when none is present, the first entry.
+// Empty: always the first entry.
+using TLanguagePreference = std::vector<std::uint16_t>;
 
-// The first icon group (RT_GROUP_ICON, first name, first language) with its
-// RT_ICON images, as the bytes of an .ico file. Empty when the file has none
-// or its icon resources are damaged; images that are missing are left out.
-std::vector<std::uint8_t> ReadPeIconFile(const TReadAt& ReadAt, std::uint64_t FileSize);
+// The order Windows tries for a resource asked for without language: neutral,
+// the user's language (0 when unknown), then US English.
+TLanguagePreference WindowsLanguagePreference(std::uint16_t UserLanguage);
+
+// The version resource: the first name of type RT_VERSION, in the language
+// that Languages picks.
+TPeVersionResource ReadPeVersionResource(const TReadAt& ReadAt, std::uint64_t FileSize,
+                                         const TLanguagePreference& Languages = {});
+
+// The first icon group (RT_GROUP_ICON, first name) with its RT_ICON images,
+// as the bytes of an .ico file. Empty when the file has none or its icon
+// resources are damaged; images that are missing are left out.
+std::vector<std::uint8_t> ReadPeIconFile(const TReadAt& ReadAt, std::uint64_t FileSize,
+                                         const TLanguagePreference& Languages = {});
 
 }  // namespace quorvane

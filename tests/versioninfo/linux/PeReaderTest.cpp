@@ -2,7 +2,10 @@
 // through the full version reader; fixtures come from the tests' PE writer.
 #include <glob.h>
 
+#include <cstdio>
 #include <functional>
+
+#include <unicode/uloc.h>
 
 #include <gtest/gtest.h>
 
@@ -288,6 +291,49 @@ TEST_P(PeReaderTest, IconGroupNamingMissingImagesKeepsTheOthers) {
     ASSERT_EQ(Ico.size(), 6u + 16 + 50);
     EXPECT_EQ(Ico[4], 1);
     EXPECT_EQ(Ico.back(), 0x22);
+}
+
+// Several languages of the version resource: chosen as the Windows loader
+// chooses (neutral, the user's language or its primary language, English),
+// not simply the first.
+TEST_P(PeReaderTest, TheLanguageOfTheResourceIsChosenAsWindowsChoosesIt) {
+    auto Block = [](std::uint16_t Language, const char* Company) {
+        TVersionSpec Version;
+        Version.AddTranslation(Language, 0x04B0);
+        char Key[9];
+        std::snprintf(Key, sizeof Key, "%04X04B0", Language);
+        Version.Tables.push_back({Key, {{"CompanyName", Company}}});
+        return Version.Build();
+    };
+    const TPeFileImage Image = BuildPe(Spec()
+                                           .Version(Block(0x0401, "Arabic"), 0x0401)
+                                           .Version(Block(0x0007, "German"), 0x0007)
+                                           .Version(Block(0x0409, "English"), 0x0409));
+    auto Chosen = [&](const TLanguagePreference& Languages) {
+        const TPeVersionResource Result = ReadPeVersionResource(MemoryReader(Image.Bytes), Image.Bytes.size(), Languages);
+        EXPECT_EQ(Result.Error, 0u);
+        std::vector<std::uint8_t> Raw = Result.Data;
+        std::uint16_t Language = 0;
+        TByteSpan(Raw.data(), Raw.size()).ReadU16(Raw.size() - 4, Language);  // the translation closes the block
+        return Language;
+    };
+    EXPECT_EQ(Chosen({}), 0x0401);
+    EXPECT_EQ(Chosen(WindowsLanguagePreference(0x0407)), 0x0007);  // German by its primary language
+    EXPECT_EQ(Chosen(WindowsLanguagePreference(0x0411)), 0x0409);
+    EXPECT_EQ(Chosen(WindowsLanguagePreference(0)), 0x0409);
+    EXPECT_EQ(Chosen({0x0C0C}), 0x0401);  // nothing fits: the first
+
+    const std::string Path = Dir / "languages.exe";
+    WriteFile(Path, Image.Bytes);
+    UErrorCode Status = U_ZERO_ERROR;
+    const std::string Saved = uloc_getDefault();
+    uloc_setDefault("de_AT", &Status);
+    const auto German = ReadWithReader(*Api, Path);
+    uloc_setDefault("ja_JP", &Status);
+    const auto Other = ReadWithReader(*Api, Path);
+    uloc_setDefault(Saved.c_str(), &Status);
+    EXPECT_EQ(German.CompanyName, "German");
+    EXPECT_EQ(Other.CompanyName, "English");
 }
 
 INSTANTIATE_TEST_SUITE_P(Pe32AndPe32Plus, PeReaderTest, ::testing::Values(false, true),
