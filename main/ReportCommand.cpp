@@ -13,26 +13,14 @@ namespace {
 
 constexpr const char* kProgram = "quorvane-report";
 
-constexpr const char* kHelp =
-    "Aufruf:\n"
-    "  quorvane-report [DATEI | -]\n"
-    "      Lädt die laufenden Prozesse und schreibt den Report in DATEI: eine Zeile je\n"
-    "      Prozess, Felder durch Tabulatoren getrennt, Zeilenende CR LF. Ohne DATEI oder\n"
-    "      mit \"-\" geht der Report auf die Standardausgabe. Eine vorhandene Datei wird\n"
-    "      ersetzt, sobald der Report vollständig ist.\n"
-    "  quorvane-report --files PFAD...\n"
-    "      Bewertet die genannten Dateien und schreibt auf die Standardausgabe je Datei\n"
-    "      eine Zeile: Pfad, Hersteller, Beschreibung, Version, Sprache, Hinweis und\n"
-    "      Virengefahr, im Format des Reports.\n"
-    "  quorvane-report --help\n"
-    "      Zeigt diese Hilfe.\n"
-    "\n"
-    "\"--\" beendet die Optionen (für einen Dateinamen, der mit \"-\" beginnt).\n"
-    "Rückgabewert: 0 bei Erfolg, 1 wenn die Ausgabe nicht geschrieben werden kann,\n"
-    "2 bei falschen Argumenten.\n";
+// The text with its "%s" replaced by Argument.
+std::string ReplaceArgument(std::string Text, const std::string& Argument) {
+    const std::size_t At = Text.find("%s");
+    return At == std::string::npos ? Text : Text.replace(At, 2, Argument);
+}
 
 int UsageError(std::ostream& Err, const std::string& Message) {
-    Err << kProgram << ": " << Message << "\n" << "Hilfe: " << kProgram << " --help\n";
+    Err << kProgram << ": " << Message << "\n" << LoadStr(TStringId::sCmdHelpHint) << kProgram << " --help\n";
     return kExitUsage;
 }
 
@@ -40,7 +28,7 @@ int WriteOut(std::ostream& Out, std::ostream& Err, const std::string& Text) {
     Out << Text;
     Out.flush();
     if (!Out) {
-        Err << kProgram << ": Die Standardausgabe kann nicht geschrieben werden.\n";
+        Err << kProgram << ": " << LoadStr(TStringId::sCmdCannotWriteOutput) << "\n";
         return kExitWriteFailed;
     }
     return kExitSuccess;
@@ -92,23 +80,23 @@ int RunReportCommand(const std::vector<std::string>& Arguments, IProcessSource& 
         } else if (Argument == "--") {
             OptionsEnded = true;
         } else if (Argument == "--help" || Argument == "-h") {
-            return WriteOut(Out, Err, kHelp);
+            return WriteOut(Out, Err, LoadStr(TStringId::sCmdHelp));
         } else if (Argument == "--files") {
             if (!Operands.empty())
-                return UsageError(Err, "--files steht vor den Pfaden der Dateien.");
+                return UsageError(Err, LoadStr(TStringId::sCmdFilesBeforePaths));
             ListFiles = true;
         } else {
-            return UsageError(Err, "Unbekannte Option \"" + Argument + "\".");
+            return UsageError(Err, ReplaceArgument(LoadStr(TStringId::sCmdUnknownOption), Argument));
         }
     }
 
     if (ListFiles) {
         if (Operands.empty())
-            return UsageError(Err, "--files erwartet mindestens einen Pfad.");
+            return UsageError(Err, LoadStr(TStringId::sCmdFilesNeedPath));
         return WriteOut(Out, Err, FilesListing(Operands, Versions));
     }
     if (Operands.size() > 1)
-        return UsageError(Err, "Nur ein Dateiname für den Report (oder \"-\").");
+        return UsageError(Err, LoadStr(TStringId::sCmdOneReportFile));
 
     TStVersionInfo VersionInfo(nullptr, Versions);
     TCatalogue Catalogue(Processes, VersionInfo);
