@@ -1,0 +1,88 @@
+#include "common/WholeFile.h"
+
+#include <windows.h>
+
+#include "common/win32/Win32Text.h"
+
+namespace quorvane {
+namespace {
+
+bool WriteAll(HANDLE File, std::string_view Contents) {
+    while (!Contents.empty()) {
+        const DWORD Chunk = Contents.size() > 0x10000000 ? 0x10000000 : static_cast<DWORD>(Contents.size());
+        DWORD Written = 0;
+        if (!::WriteFile(File, Contents.data(), Chunk, &Written, nullptr))
+            return false;
+        if (Written == 0) {  // no progress and no error: treat as a full device
+            ::SetLastError(ERROR_DISK_FULL);
+            return false;
+        }
+        Contents.remove_prefix(Written);
+    }
+    return true;
+}
+
+// Writes into the open handle and closes it; answers false with the first failure's text.
+bool WriteAndClose(HANDLE File, std::string_view Contents, bool Flush, std::string& Error) {
+    bool Ok = WriteAll(File, Contents) && (!Flush || ::FlushFileBuffers(File));
+    DWORD Failure = Ok ? 0 : ::GetLastError();
+    if (!::CloseHandle(File) && Ok) {
+        Ok = false;
+        Failure = ::GetLastError();
+    }
+    if (!Ok)
+        Error = Win32MessageText(Failure);
+    return Ok;
+}
+
+std::string FolderOf(const std::string& Name) {
+    const std::size_t Separator = Name.find_last_of("\\/:");
+    if (Separator == std::string::npos)
+        return ".";
+    if (Name[Separator] == ':')
+        return Name.substr(0, Separator + 1);  // "C:" names the current folder of that drive
+    return Separator == 0 ? Name.substr(0, 1) : Name.substr(0, Separator);
+}
+
+}  // namespace
+
+bool WriteWholeFile(const std::string& FileName, std::string_view Contents, std::string& Error) {
+    // An existing target that is no disk file (a device such as NUL, a pipe) is written directly.
+    HANDLE Existing = ::CreateFileA(FileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (Existing != INVALID_HANDLE_VALUE) {
+        if (::GetFileType(Existing) != FILE_TYPE_DISK)
+            return WriteAndClose(Existing, Contents, false, Error);
+        ::CloseHandle(Existing);
+    }
+
+    char Temporary[MAX_PATH + 16];
+    if (!::GetTempFileNameA(FolderOf(FileName).c_str(), "qrv", 0, Temporary)) {
+        Error = Win32MessageText(::GetLastError());
+        return false;
+    }
+    HANDLE File = ::CreateFileA(Temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (File == INVALID_HANDLE_VALUE) {
+        Error = Win32MessageText(::GetLastError());
+        ::DeleteFileA(Temporary);
+        return false;
+    }
+    bool Ok = WriteAndClose(File, Contents, true, Error);
+    if (Ok && !::MoveFileExA(Temporary, FileName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        Ok = false;
+        Error = Win32MessageText(::GetLastError());
+    }
+    if (!Ok)
+        ::DeleteFileA(Temporary);
+    return Ok;
+}
+
+std::string ExpandFileName(const std::string& FileName) {
+    char Buffer[MAX_PATH * 4];
+    const DWORD Length = ::GetFullPathNameA(FileName.c_str(), sizeof Buffer, Buffer, nullptr);
+    if (Length == 0 || Length >= sizeof Buffer)
+        return FileName;
+    return std::string(Buffer, Length);
+}
+
+}  // namespace quorvane

@@ -1,0 +1,14 @@
+# The report command. Its logic builds and is tested without the back-ends; the
+# program needs both system back-ends.
+add_library(quorvane_reportcommand STATIC ${CMAKE_CURRENT_LIST_DIR}/ReportCommand.cpp)
+target_link_libraries(quorvane_reportcommand PUBLIC quorvane_report quorvane_catalogue quorvane_versioninfo
+                                                    quorvane_common)
+
+if(TARGET quorvane_probes_system AND TARGET quorvane_versioninfo_system)
+  add_executable(quorvane-report ${CMAKE_CURRENT_LIST_DIR}/ReportMain.cpp)
+  target_link_libraries(quorvane-report PRIVATE quorvane_reportcommand quorvane_probes_system
+                                                quorvane_versioninfo_system)
+  if(COMMAND quorvane_package_note)
+    quorvane_package_note(quorvane-report)
+  endif()
+endif()

@@ -1,0 +1,44 @@
+// The process source of the Linux build: everything from a /proc tree.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "catalogue/ProcessSource.h"
+
+namespace quorvane {
+
+// Reads the processes under ProcRoot, which is "/proc" for the live system and
+// a folder of their own for the tests.
+//
+// Image path: the target of ProcRoot/ID/exe when that path still names the
+// running image. When it does not (the image was deleted or replaced, the kernel
+// appends " (deleted)"; or the process sees another mount namespace), the path
+// is ProcRoot/ID/exe itself: it opens the image the process runs, so the
+// version reader rates that image and never a different file that now bears
+// its name.
+class TLinuxProcessSource final : public IProcessSource {
+public:
+    explicit TLinuxProcessSource(std::string ProcRoot = "/proc");
+
+    std::string EnableDebugPrivilege() override;
+    void EnumerateProcesses(const std::function<void(const TProcessEntry&)>& Visit) override;
+    bool QueryImageFile(std::uint32_t ProcessId, std::string& ImagePath, std::uint32_t& ImageSize,
+                        std::string& Remark) override;
+    bool QueryProcessTimes(std::uint32_t ProcessId, std::string& StartTime, std::string& KernelTime,
+                           std::string& CpuTime, std::uint32_t& PriorityClass, std::string& Remark) override;
+
+private:
+    std::string ProcessPath(std::uint32_t ProcessId, const char* File) const;
+    // The name as the walk hands it on: from the exe link, else argv[0], else Comm.
+    std::string ProcessName(std::uint32_t ProcessId, const std::string& Comm);
+    std::optional<std::uint64_t> BootTime();
+
+    std::string FRoot;
+    long FClockTicks;  // clock ticks per second of the times in /proc/ID/stat
+    std::optional<std::uint64_t> FBootTime;  // seconds since 1970; fixed while the system runs
+    std::string FBuffer;  // reused by the reads of one walk
+};
+
+}  // namespace quorvane

@@ -1,0 +1,233 @@
+#include "probes/linux/ProcFiles.h"
+
+#include <algorithm>
+#include <charconv>
+#include <limits>
+#include <vector>
+
+namespace quorvane::proc {
+namespace {
+
+template <typename T>
+bool ParseNumber(std::string_view Text, T& Out, int Base = 10) {
+    if (Text.empty())
+        return false;
+    const char* End = Text.data() + Text.size();
+    const auto [Ptr, Error] = std::from_chars(Text.data(), End, Out, Base);
+    return Error == std::errc() && Ptr == End;
+}
+
+// Calls Line for each line of Text, without its line break.
+template <typename F>
+void ForEachLine(std::string_view Text, F&& Line) {
+    while (!Text.empty()) {
+        const std::size_t Break = Text.find('\n');
+        Line(Text.substr(0, Break));
+        if (Break == std::string_view::npos)
+            break;
+        Text.remove_prefix(Break + 1);
+    }
+}
+
+bool StartsWith(std::string_view Text, std::string_view Prefix) { return Text.substr(0, Prefix.size()) == Prefix; }
+
+std::string_view TrimBlanks(std::string_view Text) {
+    while (!Text.empty() && (Text.front() == ' ' || Text.front() == '\t'))
+        Text.remove_prefix(1);
+    while (!Text.empty() && (Text.back() == ' ' || Text.back() == '\t' || Text.back() == '\r'))
+        Text.remove_suffix(1);
+    return Text;
+}
+
+// A path as the maps file shows it: a line break is written as "\012".
+std::string MapsPathText(std::string_view Path) {
+    std::string Text;
+    Text.reserve(Path.size());
+    for (char C : Path) {
+        if (C == '\n')
+            Text += "\\012";
+        else
+            Text += C;
+    }
+    return Text;
+}
+
+// Length of the UTF-8 sequence starting at Text[I], or 0 when none starts there.
+std::size_t Utf8SequenceLength(std::string_view Text, std::size_t I) {
+    const auto Byte = [&](std::size_t K) { return static_cast<unsigned char>(Text[K]); };
+    const auto IsContinuation = [&](std::size_t K) { return K < Text.size() && (Byte(K) & 0xC0) == 0x80; };
+    const unsigned char Lead = Byte(I);
+    if (Lead < 0x80)
+        return 1;
+    std::size_t Length = 0;
+    unsigned char Low = 0x80, High = 0xBF;  // allowed range of the second byte
+    if (Lead >= 0xC2 && Lead <= 0xDF) {
+        Length = 2;
+    } else if (Lead >= 0xE0 && Lead <= 0xEF) {
+        Length = 3;
+        if (Lead == 0xE0)
+            Low = 0xA0;  // no overlong forms
+        if (Lead == 0xED)
+            High = 0x9F;  // no surrogates
+    } else if (Lead >= 0xF0 && Lead <= 0xF4) {
+        Length = 4;
+        if (Lead == 0xF0)
+            Low = 0x90;
+        if (Lead == 0xF4)
+            High = 0x8F;  // nothing above U+10FFFF
+    } else {
+        return 0;
+    }
+    if (I + 1 >= Text.size() || Byte(I + 1) < Low || Byte(I + 1) > High)
+        return 0;
+    for (std::size_t K = I + 2; K < I + Length; ++K)
+        if (!IsContinuation(K))
+            return 0;
+    return Length;
+}
+
+}  // namespace
+
+bool ParseStat(std::string_view Text, TStatFields& Out) {
+    const std::size_t Open = Text.find('(');
+    const std::size_t Close = Text.rfind(')');
+    if (Open == std::string_view::npos || Close == std::string_view::npos || Close < Open)
+        return false;
+    std::string_view Rest = Text.substr(Close + 1);
+
+    // Field 3 (state) onwards; fields we need: 4 ppid, 9 flags, 14 utime,
+    // 15 stime, 19 nice, 20 num_threads, 22 starttime, 41 policy.
+    constexpr std::size_t kFirstField = 3;
+    constexpr std::size_t kWanted = 41 - kFirstField + 1;
+    std::string_view Fields[kWanted];
+    std::size_t Count = 0;
+    while (Count < kWanted) {
+        while (!Rest.empty() && (Rest.front() == ' ' || Rest.front() == '\n'))
+            Rest.remove_prefix(1);
+        if (Rest.empty())
+            break;
+        const std::size_t End = std::min(Rest.find(' '), Rest.find('\n'));
+        Fields[Count++] = Rest.substr(0, End);
+        Rest.remove_prefix(End == std::string_view::npos ? Rest.size() : End);
+    }
+    const auto Field = [&](std::size_t Number) { return Fields[Number - kFirstField]; };
+    if (Count < 22 - kFirstField + 1)
+        return false;
+
+    TStatFields Parsed;
+    if (!ParseNumber(Field(4), Parsed.ParentId) || !ParseNumber(Field(20), Parsed.Threads) || Parsed.Threads < 0 ||
+        !ParseNumber(Field(9), Parsed.Flags) || !ParseNumber(Field(14), Parsed.UserTicks) ||
+        !ParseNumber(Field(15), Parsed.SystemTicks) || !ParseNumber(Field(19), Parsed.Nice) ||
+        !ParseNumber(Field(22), Parsed.StartTicks))
+        return false;
+    if (Count >= 41 - kFirstField + 1 && !ParseNumber(Field(41), Parsed.Policy))
+        return false;
+    Parsed.Name = std::string(Text.substr(Open + 1, Close - Open - 1));
+    Out = std::move(Parsed);
+    return true;
+}
+
+std::optional<std::uint64_t> BootTime(std::string_view ProcStat) {
+    std::optional<std::uint64_t> Result;
+    ForEachLine(ProcStat, [&](std::string_view Line) {
+        std::uint64_t Seconds = 0;
+        if (!Result && StartsWith(Line, "btime ") && ParseNumber(TrimBlanks(Line.substr(6)), Seconds))
+            Result = Seconds;
+    });
+    return Result;
+}
+
+int OnlineProcessors(std::string_view ProcStat) {
+    int Count = 0;
+    ForEachLine(ProcStat, [&](std::string_view Line) {
+        if (Line.size() > 3 && StartsWith(Line, "cpu") && Line[3] >= '0' && Line[3] <= '9')
+            ++Count;
+    });
+    return Count;
+}
+
+TMappingExtent::TMappingExtent(std::string_view ImagePath) : FWanted(MapsPathText(ImagePath)) {}
+
+bool TMappingExtent::Feed(std::string_view Line) {
+    if (FEnded)
+        return false;
+    // "start-end perms offset dev inode   path"
+    std::string_view Rest = Line;
+    std::string_view Range;
+    for (int Column = 0; Column < 5; ++Column) {
+        const std::size_t Blank = Rest.find(' ');
+        if (Blank == std::string_view::npos && Column < 4)
+            return true;
+        if (Column == 0)
+            Range = Rest.substr(0, Blank);
+        // A mapping without a path ends with its inode.
+        Rest.remove_prefix(Blank == std::string_view::npos ? Rest.size() : Blank + 1);
+    }
+    while (!Rest.empty() && Rest.front() == ' ')
+        Rest.remove_prefix(1);
+    const std::size_t Dash = Range.find('-');
+    std::uint64_t Start = 0, End = 0;
+    if (Dash == std::string_view::npos || !ParseNumber(Range.substr(0, Dash), Start, 16) ||
+        !ParseNumber(Range.substr(Dash + 1), End, 16) || End < Start)
+        return true;
+    if (Rest != FWanted) {
+        FEnded = FStarted;
+        return !FEnded;
+    }
+    if (!FStarted) {
+        FStarted = true;
+        FLowest = Start;
+        FHighest = End;
+    } else {
+        FLowest = std::min(FLowest, Start);
+        FHighest = std::max(FHighest, End);
+    }
+    return true;
+}
+
+std::uint64_t MappingExtent(std::string_view Maps, std::string_view ImagePath) {
+    TMappingExtent Extent(ImagePath);
+    ForEachLine(Maps, [&](std::string_view Line) { Extent.Feed(Line); });
+    return Extent.Extent();
+}
+
+std::uint32_t PriorityClassOf(std::uint32_t Policy, std::int64_t Nice) {
+    constexpr std::uint32_t kFifo = 1, kRoundRobin = 2, kIdle = 5, kDeadline = 6;
+    if (Policy == kFifo || Policy == kRoundRobin || Policy == kDeadline)
+        return 256;  // REALTIME_PRIORITY_CLASS
+    if (Policy == kIdle)
+        return 64;  // IDLE_PRIORITY_CLASS
+    // SCHED_OTHER and SCHED_BATCH by their nice value.
+    if (Nice <= -10)
+        return 128;  // HIGH_PRIORITY_CLASS
+    if (Nice < 0)
+        return 32768;  // ABOVE_NORMAL_PRIORITY_CLASS
+    if (Nice == 0)
+        return 32;  // NORMAL_PRIORITY_CLASS
+    if (Nice < 10)
+        return 16384;  // BELOW_NORMAL_PRIORITY_CLASS
+    return 64;
+}
+
+std::string_view LastComponent(std::string_view Path) {
+    const std::size_t Slash = Path.rfind('/');
+    return Slash == std::string_view::npos ? Path : Path.substr(Slash + 1);
+}
+
+std::string ValidUtf8(std::string_view Text) {
+    std::string Valid;
+    Valid.reserve(Text.size());
+    for (std::size_t I = 0; I < Text.size();) {
+        const std::size_t Length = Utf8SequenceLength(Text, I);
+        if (Length == 0) {
+            Valid += "\xEF\xBF\xBD";
+            ++I;
+        } else {
+            Valid.append(Text.substr(I, Length));
+            I += Length;
+        }
+    }
+    return Valid;
+}
+
+}  // namespace quorvane::proc

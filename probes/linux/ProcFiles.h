@@ -1,0 +1,76 @@
+// Parsers of the /proc texts the process source reads. Every input is
+// untrusted text: a malformed or truncated file gives false, never a read
+// outside the text.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quorvane::proc {
+
+// PF_KTHREAD in the flags field of /proc/ID/stat.
+constexpr std::uint64_t kKernelThreadFlag = 0x00200000;
+
+// The fields of /proc/ID/stat that the probes use. Counts of clock ticks.
+// ParentId and Threads are the values that /proc/ID/status shows as PPid and
+// Threads, and Name its Name (unescaped there, raw here); stat alone is read
+// because status costs the kernel far more to write.
+struct TStatFields {
+    std::string Name;  // comm: the first 15 bytes of the program's name
+    std::uint32_t ParentId = 0;
+    std::int32_t Threads = 0;
+    std::uint64_t Flags = 0;
+    std::uint64_t UserTicks = 0;  // utime
+    std::uint64_t SystemTicks = 0;  // stime
+    std::int64_t Nice = 0;
+    std::uint64_t StartTicks = 0;  // since boot
+    std::uint32_t Policy = 0;  // 0 (SCHED_OTHER) when the kernel does not state it
+};
+
+// Parses the fields after the comm field, which ends at the LAST ')': the
+// comm itself may hold blanks and parentheses.
+bool ParseStat(std::string_view Text, TStatFields& Out);
+
+// The btime line of /proc/stat (seconds since 1970) and the number of its
+// "cpuN" lines, which lists the online processors.
+std::optional<std::uint64_t> BootTime(std::string_view ProcStat);
+int OnlineProcessors(std::string_view ProcStat);
+
+// The image's extent in /proc/ID/maps: from the start of the first mapping
+// whose path is ImagePath (as the exe link names it) to the end of the last
+// one in the run of lines that follows it. A later mapping of the same file
+// (a program that maps its own file to read it) is no part of the image.
+// Malformed lines are ignored. Fed line by line, so that the reading can stop
+// at the end of the run: the kernel writes the rest of the file only when read.
+class TMappingExtent {
+public:
+    explicit TMappingExtent(std::string_view ImagePath);
+    // Takes one line without its line break; false once the run has ended.
+    bool Feed(std::string_view Line);
+    // 0 when no mapping names the image.
+    std::uint64_t Extent() const { return FHighest > FLowest ? FHighest - FLowest : 0; }
+
+private:
+    std::string FWanted;
+    std::uint64_t FLowest = 0;
+    std::uint64_t FHighest = 0;
+    bool FStarted = false;
+    bool FEnded = false;
+};
+
+// The extent of a whole maps text.
+std::uint64_t MappingExtent(std::string_view Maps, std::string_view ImagePath);
+
+// The Windows priority class that a scheduling policy and nice value stand for.
+std::uint32_t PriorityClassOf(std::uint32_t Policy, std::int64_t Nice);
+
+// The last path component; the whole text when it has no '/'.
+std::string_view LastComponent(std::string_view Path);
+
+// Text with every byte that starts no valid UTF-8 sequence replaced by U+FFFD,
+// so a process name never makes the report or the window invalid UTF-8.
+std::string ValidUtf8(std::string_view Text);
+
+}  // namespace quorvane::proc

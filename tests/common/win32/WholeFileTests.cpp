@@ -1,0 +1,100 @@
+// Writing the report file as a whole, on Windows.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "common/WholeFile.h"
+
+namespace quorvane {
+namespace {
+
+// A fresh folder below the temporary folder, removed with its files afterwards.
+class WholeFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char Base[MAX_PATH];
+        ASSERT_NE(0u, ::GetTempPathA(sizeof Base, Base));
+        FFolder = std::string(Base) + "quorvane-wholefile-" + std::to_string(::GetCurrentProcessId());
+        ASSERT_TRUE(::CreateDirectoryA(FFolder.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS);
+    }
+    void TearDown() override {
+        WIN32_FIND_DATAA Found;
+        const HANDLE Search = ::FindFirstFileA((FFolder + "\\*").c_str(), &Found);
+        if (Search != INVALID_HANDLE_VALUE) {
+            do
+                ::DeleteFileA((FFolder + "\\" + Found.cFileName).c_str());
+            while (::FindNextFileA(Search, &Found));
+            ::FindClose(Search);
+        }
+        ::RemoveDirectoryA(FFolder.c_str());
+    }
+
+    static std::string Contents(const std::string& Name) {
+        std::ifstream File(Name, std::ios::binary);
+        std::ostringstream Text;
+        Text << File.rdbuf();
+        return Text.str();
+    }
+
+    int FileCount() const {
+        int Count = 0;
+        WIN32_FIND_DATAA Found;
+        const HANDLE Search = ::FindFirstFileA((FFolder + "\\*").c_str(), &Found);
+        if (Search == INVALID_HANDLE_VALUE)
+            return 0;
+        do
+            Count += (Found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
+        while (::FindNextFileA(Search, &Found));
+        ::FindClose(Search);
+        return Count;
+    }
+
+    std::string FFolder;
+};
+
+TEST_F(WholeFileTest, WritesAndReplacesWithoutLeavingTemporaryFiles) {
+    const std::string Name = FFolder + "\\Report.txt";
+    std::string Error;
+    ASSERT_TRUE(WriteWholeFile(Name, "first\r\nline\t\xE4\r\n", Error)) << Error;
+    EXPECT_EQ("first\r\nline\t\xE4\r\n", Contents(Name));
+    ASSERT_TRUE(WriteWholeFile(Name, "second", Error)) << Error;
+    EXPECT_EQ("second", Contents(Name));
+    EXPECT_EQ(1, FileCount());
+}
+
+TEST_F(WholeFileTest, AFolderThatDoesNotExistFailsWithTheSystemsMessage) {
+    std::string Error;
+    EXPECT_FALSE(WriteWholeFile(FFolder + "\\missing\\Report.txt", "text", Error));
+    EXPECT_FALSE(Error.empty());
+    EXPECT_EQ(0, FileCount());
+}
+
+TEST_F(WholeFileTest, AFileThatCannotBeReplacedKeepsItsContents) {
+    const std::string Name = FFolder + "\\Locked.txt";
+    std::string Error;
+    ASSERT_TRUE(WriteWholeFile(Name, "kept", Error)) << Error;
+    // Held open without sharing: neither replaced nor truncated.
+    const HANDLE Held = ::CreateFileA(Name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, Held);
+    EXPECT_FALSE(WriteWholeFile(Name, "lost", Error));
+    EXPECT_FALSE(Error.empty());
+    ::CloseHandle(Held);
+    EXPECT_EQ("kept", Contents(Name));
+    EXPECT_EQ(1, FileCount());
+}
+
+TEST_F(WholeFileTest, RelativeNamesAreExpandedAgainstTheCurrentFolder) {
+    char Current[MAX_PATH];
+    ::GetCurrentDirectoryA(sizeof Current, Current);
+    std::string Expected = Current;
+    if (Expected.back() != '\\')
+        Expected += '\\';
+    EXPECT_EQ(Expected + "Report.txt", ExpandFileName("Report.txt"));
+    EXPECT_EQ("C:\\x\\y.txt", ExpandFileName("C:\\x\\y.txt"));
+}
+
+}  // namespace
+}  // namespace quorvane

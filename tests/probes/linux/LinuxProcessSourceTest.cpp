@@ -1,0 +1,431 @@
+// The process source over fake /proc trees: every odd case without depending
+// on the processes of this machine.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+#include <vector>
+
+#include "FakeProcRoot.h"
+#include "probes/linux/LinuxProcessSource.h"
+
+namespace quorvane {
+namespace {
+
+using testing::TFakeProcess;
+using testing::TFakeProcRoot;
+namespace fs = std::filesystem;
+
+constexpr std::uint64_t kKernelThread = 0x00208040;
+
+std::vector<TProcessEntry> Walk(IProcessSource& Source) {
+    std::vector<TProcessEntry> Entries;
+    Source.EnumerateProcesses([&](const TProcessEntry& Entry) { Entries.push_back(Entry); });
+    return Entries;
+}
+
+TFakeProcess Process(std::uint32_t Id, std::uint32_t ParentId, std::string Comm) {
+    TFakeProcess P;
+    P.Id = Id;
+    P.ParentId = ParentId;
+    P.Comm = std::move(Comm);
+    return P;
+}
+
+TFakeProcess KernelThread(std::uint32_t Id, std::uint32_t ParentId, std::string Comm) {
+    TFakeProcess P = Process(Id, ParentId, std::move(Comm));
+    P.Flags = kKernelThread;
+    return P;
+}
+
+class FakeProcTest : public ::testing::Test {
+protected:
+    void SetUp() override { Fake.WriteSystemStat(1'700'000'000, 3); }
+    TFakeProcRoot Fake;
+};
+
+TEST_F(FakeProcTest, WalkHandsOnProcessesInAscendingIdOrderAfterTheIdleTask) {
+    // Created out of order; the child 10 names its parent 20, which comes later.
+    Fake.Add(Process(20, 1, "parent"));
+    Fake.Add(Process(10, 20, "child"));
+    TFakeProcess Init = Process(1, 0, "init");
+    Init.Threads = 4;
+    Fake.Add(Init);
+    Fake.Add(Process(300, 1, "big"));
+    // Entries that are no process ids.
+    fs::create_directories(Fake.Proc() / "sys");
+    fs::create_directories(Fake.Proc() / "12a");
+    fs::create_directories(Fake.Proc() / "99999999999");
+    fs::create_symlink("1", Fake.Proc() / "self");
+
+    TLinuxProcessSource Source(Fake.Proc().string());
+    const std::vector<TProcessEntry> Entries = Walk(Source);
+    ASSERT_EQ(Entries.size(), 5u);
+    EXPECT_EQ(Entries[0].ExeFile, "[System Process]");
+    EXPECT_EQ(Entries[0].ProcessId, 0u);
+    EXPECT_EQ(Entries[0].ParentProcessId, 0u);
+    EXPECT_EQ(Entries[0].Threads, 3);  // one per online processor
+    const std::uint32_t Ids[] = {0, 1, 10, 20, 300};
+    for (std::size_t I = 0; I < Entries.size(); ++I)
+        EXPECT_EQ(Entries[I].ProcessId, Ids[I]);
+    EXPECT_EQ(Entries[1].ExeFile, "init");
+    EXPECT_EQ(Entries[1].Threads, 4);
+    EXPECT_EQ(Entries[2].ExeFile, "child");
+    EXPECT_EQ(Entries[2].ParentProcessId, 20u);  // handed on before its parent, not reordered
+    EXPECT_EQ(Entries[3].ParentProcessId, 1u);
+    EXPECT_TRUE(Source.EnableDebugPrivilege().empty());
+}
+
+TEST_F(FakeProcTest, KernelThreadsAreFoldedIntoSystem) {
+    Fake.Add(Process(1, 0, "init"));
+    Fake.Add(KernelThread(2, 0, "kthreadd"));
+    Fake.Add(KernelThread(3, 2, "rcu_gp"));
+    TFakeProcess Worker = KernelThread(7, 2, "kworker/0:1");
+    Worker.Threads = 2;
+    Fake.Add(Worker);
+    Fake.Add(Process(8, 1, "daemon"));
+    Fake.Add(KernelThread(9, 2, "ksoftirqd/0"));
+
+    TLinuxProcessSource Source(Fake.Proc().string());
+    const std::vector<TProcessEntry> Entries = Walk(Source);
+    ASSERT_EQ(Entries.size(), 4u);
+    EXPECT_EQ(Entries[2].ExeFile, "System");
+    EXPECT_EQ(Entries[2].ProcessId, 2u);
+    EXPECT_EQ(Entries[2].ParentProcessId, 0u);
+    EXPECT_EQ(Entries[2].Threads, 1 + 1 + 2 + 1);  // also the threads of those after it
+    EXPECT_EQ(Entries[3].ProcessId, 8u);
+}
+
+TEST_F(FakeProcTest, KernelThreadsWithoutTheirDaemonAreNotHandedOn) {
+    // Id 2 is an ordinary process (as in a process namespace); a kernel thread elsewhere.
+    Fake.Add(Process(2, 1, "shell"));
+    Fake.Add(KernelThread(5, 0, "kworker"));
+    const std::vector<TProcessEntry> Entries = Walk(*std::make_unique<TLinuxProcessSource>(Fake.Proc().string()));
+    ASSERT_EQ(Entries.size(), 2u);
+    EXPECT_EQ(Entries[1].ExeFile, "shell");
+    EXPECT_EQ(Entries[1].ProcessId, 2u);
+}
+
+TEST_F(FakeProcTest, ProcessesThatEndDuringTheWalkOrAreUnreadableAreSkipped) {
+    Fake.Add(Process(1, 0, "init"));
+    TFakeProcess Gone = Process(50, 1, "gone");  // folder listed, its files already removed
+    Gone.HasStat = false;
+    Gone.HasStatus = false;
+    Fake.Add(Gone);
+    TFakeProcess Half = Process(51, 1, "half");  // ended between the folder's read and its stat
+    Half.HasStat = false;
+    Fake.Add(Half);
+    Fake.Add(Process(52, 1, "alive"));
+    // Malformed files are handled like a process that is gone.
+    fs::create_directories(Fake.Proc() / "60");
+    std::ofstream(Fake.Proc() / "60" / "stat") << "60 (cut) S 1 60";
+    Fake.Add(Process(61, 1, "bad"));
+    std::string BadParent = TFakeProcRoot::StatText(Process(61, 1, "bad"));
+    BadParent.replace(BadParent.find(") S 1 ") + 4, 1, "x");
+    std::ofstream(Fake.Proc() / "61" / "stat") << BadParent;
+
+    const std::vector<TProcessEntry> Entries = Walk(*std::make_unique<TLinuxProcessSource>(Fake.Proc().string()));
+    ASSERT_EQ(Entries.size(), 3u);
+    EXPECT_EQ(Entries[1].ProcessId, 1u);
+    EXPECT_EQ(Entries[2].ProcessId, 52u);
+    EXPECT_EQ(Entries[2].ExeFile, "alive");
+}
+
+TEST_F(FakeProcTest, NoProcRootMeansNoEntriesAtAll) {
+    TLinuxProcessSource Source((Fake.Proc() / "missing").string());
+    EXPECT_TRUE(Walk(Source).empty());
+}
+
+TEST_F(FakeProcTest, NamesComeFromTheExeLinkThenArgvZeroThenStatus) {
+    const std::string Long = Fake.AddFile("a-program-with-a-long-name");
+    TFakeProcess FromExe = Process(11, 1, "a-program-with-");  // comm is cut to 15 characters
+    FromExe.Exe = Long;
+    FromExe.CommandLine = std::string("/other/argv0\0--flag\0", 20);
+    Fake.Add(FromExe);
+
+    TFakeProcess Deleted = Process(12, 1, "tool");
+    Deleted.Exe = (Fake.Files() / "tool (deleted)").string();
+    Fake.Add(Deleted);
+
+    TFakeProcess FromArgv = Process(13, 1, "sixteen-charact");  // 15 characters
+    FromArgv.CommandLine = std::string("/usr/sbin/sixteen-characters\0-d\0", 32);
+    Fake.Add(FromArgv);
+
+    TFakeProcess FromStatus = Process(14, 1, "zombie\nname");  // comm as stat has it: raw
+    Fake.Add(FromStatus);
+
+    TFakeProcess Spaces = Process(15, 1, "x");
+    Spaces.CommandLine = std::string("postgres: checkpointer\0", 23);  // a rewritten argv[0]
+    Fake.Add(Spaces);
+
+    TFakeProcess NotUtf8 = Process(16, 1, "caf\xe9");
+    NotUtf8.Exe = Fake.AddFile("caf\xe9-\xc3\xa4");
+    Fake.Add(NotUtf8);
+
+    TFakeProcess EmptyArgv = Process(17, 1, "fallback");
+    EmptyArgv.CommandLine = std::string("\0", 1);
+    Fake.Add(EmptyArgv);
+
+    const std::vector<TProcessEntry> Entries = Walk(*std::make_unique<TLinuxProcessSource>(Fake.Proc().string()));
+    ASSERT_EQ(Entries.size(), 8u);
+    EXPECT_EQ(Entries[1].ExeFile, "a-program-with-a-long-name");
+    EXPECT_EQ(Entries[2].ExeFile, "tool");
+    EXPECT_EQ(Entries[3].ExeFile, "sixteen-characters");
+    EXPECT_EQ(Entries[4].ExeFile, "zombie\nname");
+    EXPECT_EQ(Entries[5].ExeFile, "postgres: checkpointer");
+    // The byte that is no UTF-8 becomes U+FFFD; the valid "ä" stays.
+    EXPECT_EQ(Entries[6].ExeFile, "caf\xEF\xBF\xBD-\xc3\xa4");
+    EXPECT_EQ(Entries[7].ExeFile, "fallback");
+}
+
+TEST_F(FakeProcTest, AReusedIdIsReadAnewOnEveryWalkAndQuery) {
+    const std::string OldImage = Fake.AddFile("old");
+    TFakeProcess Old = Process(30, 1, "old");
+    Old.Exe = OldImage;
+    Old.Maps = TFakeProcRoot::MapsLine(0x1000, 0x3000, OldImage);
+    Fake.Add(Old);
+    TLinuxProcessSource Source(Fake.Proc().string());
+    ASSERT_EQ(Walk(Source).at(1).ExeFile, "old");
+
+    // The id now belongs to another program, child of another parent.
+    const std::string NewImage = Fake.AddFile("new");
+    TFakeProcess New = Process(30, 40, "new");
+    New.Exe = NewImage;
+    New.Maps = TFakeProcRoot::MapsLine(0x1000, 0x9000, NewImage);
+    Fake.Add(New);
+    const std::vector<TProcessEntry> Entries = Walk(Source);
+    EXPECT_EQ(Entries.at(1).ExeFile, "new");
+    EXPECT_EQ(Entries.at(1).ParentProcessId, 40u);
+    std::string Path, Remark;
+    std::uint32_t Size = 0;
+    ASSERT_TRUE(Source.QueryImageFile(30, Path, Size, Remark));
+    EXPECT_EQ(Path, NewImage);
+    EXPECT_EQ(Size, 0x8000u);
+}
+
+TEST_F(FakeProcTest, ImageSizeIsTheExtentOfTheImagesOwnMappings) {
+    const std::string Image = Fake.AddFile("server");
+    TFakeProcess P = Process(21, 1, "server");
+    P.Exe = Image;
+    P.Maps = TFakeProcRoot::MapsLine(0x555400000000, 0x555400001000, "/usr/lib/loader") +
+             TFakeProcRoot::MapsLine(0x555500000000, 0x555500002000, Image) +
+             "garbage line\n" + "zz-yy r-xp 0 08:01 1 " + Image + "\n" +  // malformed lines count for nothing
+             TFakeProcRoot::MapsLine(0x555500002000, 0x555500010000, Image) +
+             TFakeProcRoot::MapsLine(0x555500010000, 0x555500012000, Image) +
+             TFakeProcRoot::MapsLine(0x555500012000, 0x555500013000, "") +  // anonymous: the run ends
+             TFakeProcRoot::MapsLine(0x555500020000, 0x555500030000, "[heap]") +
+             TFakeProcRoot::MapsLine(0x7f0000000000, 0x7f0000100000, Image + ".so") +  // same prefix
+             TFakeProcRoot::MapsLine(0x7f1000000000, 0x7f1000100000, Image);  // the program maps its own file
+    Fake.Add(P);
+
+    TLinuxProcessSource Source(Fake.Proc().string());
+    std::string Path = "old", Remark = "kept";
+    std::uint32_t Size = 7;
+    ASSERT_TRUE(Source.QueryImageFile(21, Path, Size, Remark));
+    EXPECT_EQ(Path, Image);
+    EXPECT_EQ(Size, 0x12000u);
+    EXPECT_EQ(Remark, "kept");
+
+    // Read in pieces: lines that cross the pieces, the image far down the file.
+    TFakeProcess Far = Process(28, 1, "far");
+    Far.Exe = Image;
+    for (std::uint64_t I = 0; I < 300; ++I)
+        Far.Maps +=
+            TFakeProcRoot::MapsLine(0x1000 * I, 0x1000 * I + 0x800, "/usr/lib/" + std::string(I % 90, 'x') + ".so");
+    Far.Maps += TFakeProcRoot::MapsLine(0x7000000, 0x7003000, Image) +
+                TFakeProcRoot::MapsLine(0x7003000, 0x7004000, Image);
+    Fake.Add(Far);
+    ASSERT_TRUE(Source.QueryImageFile(28, Path, Size, Remark));
+    EXPECT_EQ(Size, 0x4000u);
+
+    // An image without mappings (its maps are empty) has size 0.
+    TFakeProcess Unmapped = Process(22, 1, "unmapped");
+    Unmapped.Exe = Image;
+    Fake.Add(Unmapped);
+    ASSERT_TRUE(Source.QueryImageFile(22, Path, Size, Remark));
+    EXPECT_EQ(Size, 0u);
+}
+
+TEST_F(FakeProcTest, AnUnreadableExeLinkGivesTheSystemsMessage) {
+    TFakeProcess Kernel = KernelThread(2, 0, "kthreadd");  // no exe link at all
+    Fake.Add(Kernel);
+    TFakeProcess NoLink = Process(23, 1, "odd");
+    Fake.Add(NoLink);
+    std::ofstream(Fake.Proc() / "23" / "exe") << "a file, not a link";
+
+    TLinuxProcessSource Source(Fake.Proc().string());
+    std::string Path = "before", Remark;
+    std::uint32_t Size = 9;
+    EXPECT_FALSE(Source.QueryImageFile(2, Path, Size, Remark));
+    EXPECT_EQ(Remark, "No such file or directory");
+    EXPECT_FALSE(Source.QueryImageFile(23, Path, Size, Remark));
+    EXPECT_EQ(Remark, "Invalid argument");
+    EXPECT_FALSE(Source.QueryImageFile(404, Path, Size, Remark));  // ended before the query
+    EXPECT_EQ(Remark, "No such file or directory");
+    EXPECT_EQ(Path, "before");
+    EXPECT_EQ(Size, 9u);
+}
+
+TEST_F(FakeProcTest, AnExeLinkOfAnotherAccountIsRefused) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root reads every folder";
+    const std::string Image = Fake.AddFile("theirs");
+    TFakeProcess P = Process(24, 1, "theirs");
+    P.Exe = Image;
+    Fake.Add(P);
+    fs::permissions(Fake.Proc() / "24", fs::perms::none);
+    TLinuxProcessSource Source(Fake.Proc().string());
+    std::string Path, Remark;
+    std::uint32_t Size = 0;
+    EXPECT_FALSE(Source.QueryImageFile(24, Path, Size, Remark));
+    EXPECT_EQ(Remark, "Permission denied");
+}
+
+TEST_F(FakeProcTest, UnreadableMapsFailWithoutWritingAnything) {
+    const std::string Image = Fake.AddFile("nomaps");
+    TFakeProcess P = Process(25, 1, "nomaps");
+    P.Exe = Image;
+    P.HasMaps = false;
+    Fake.Add(P);
+    TLinuxProcessSource Source(Fake.Proc().string());
+    std::string Path = "before", Remark = "unchanged";
+    std::uint32_t Size = 5;
+    EXPECT_FALSE(Source.QueryImageFile(25, Path, Size, Remark));
+    EXPECT_EQ(Path, "before");
+    EXPECT_EQ(Size, 5u);
+    EXPECT_EQ(Remark, "unchanged");
+}
+
+TEST_F(FakeProcTest, ADeletedImageIsReadThroughTheLinkNotThroughItsOldName) {
+    // The image was replaced: a new file now has the old name.
+    const std::string NewFile = Fake.AddFile("daemon");
+    const std::string Deleted = NewFile + " (deleted)";
+    TFakeProcess P = Process(26, 1, "daemon");
+    P.Exe = Deleted;
+    P.Maps = TFakeProcRoot::MapsLine(0x10000, 0x14000, Deleted) + TFakeProcRoot::MapsLine(0x20000, 0x21000, NewFile);
+    Fake.Add(P);
+    // A file whose name really ends in " (deleted)" and is the running image.
+    const std::string Literal = Fake.AddFile("odd (deleted)");
+    TFakeProcess Q = Process(27, 1, "odd");
+    Q.Exe = Literal;
+    Q.Maps = TFakeProcRoot::MapsLine(0x10000, 0x12000, Literal);
+    Fake.Add(Q);
+
+    TLinuxProcessSource Source(Fake.Proc().string());
+    std::string Path, Remark;
+    std::uint32_t Size = 0;
+    ASSERT_TRUE(Source.QueryImageFile(26, Path, Size, Remark));
+    EXPECT_EQ(Path, (Fake.Proc() / "26" / "exe").string());
+    EXPECT_EQ(Size, 0x4000u);  // only the mappings of the deleted image
+    ASSERT_TRUE(Source.QueryImageFile(27, Path, Size, Remark));
+    EXPECT_EQ(Path, Literal);
+    EXPECT_EQ(Size, 0x2000u);
+}
+
+// Times are shown in UTC and the C locale here, so the texts are fixed.
+class FakeProcTimesTest : public FakeProcTest {
+protected:
+    void SetUp() override {
+        FakeProcTest::SetUp();
+        ::setenv("TZ", "UTC", 1);
+        ::tzset();
+        Ticks = ::sysconf(_SC_CLK_TCK);
+    }
+    long Ticks = 100;
+};
+
+TEST_F(FakeProcTimesTest, StartKernelAndCpuTimeComeFromStatAndTheBootTime) {
+    // Boot 2023-11-14 22:13:20 UTC; started 123.45 s later.
+    TFakeProcess P = Process(31, 1, "(we) ird) name");  // blanks and parentheses in comm
+    P.StartTicks = 123 * Ticks + Ticks * 45 / 100;
+    P.SystemTicks = 90 * 60 * Ticks;  // 1 h 30 min
+    P.UserTicks = 45 * 60 * Ticks + Ticks / 2;  // 45 min 0.5 s
+    P.Nice = 5;
+    Fake.Add(P);
+    TFakeProcess Long = Process(32, 1, "long");
+    Long.SystemTicks = 23 * 3600 * Ticks;
+    Long.UserTicks = 2 * 3600 * Ticks;
+    Long.StartTicks = (3600 + 46 * 60 + 40) * Ticks;  // 2023-11-15 00:00:00: midnight
+    Fake.Add(Long);
+
+    TLinuxProcessSource Source(Fake.Proc().string());
+    std::string Start, Kernel, Cpu, Remark = "kept";
+    std::uint32_t Class = 0;
+    ASSERT_TRUE(Source.QueryProcessTimes(31, Start, Kernel, Cpu, Class, Remark));
+    EXPECT_EQ(Start, "11/14/23 22:15:23");
+    EXPECT_EQ(Kernel, "01:30:00.000");
+    EXPECT_EQ(Cpu, "02:15:00.500");
+    EXPECT_EQ(Class, 16384u);
+    EXPECT_EQ(Remark, "kept");
+
+    ASSERT_TRUE(Source.QueryProcessTimes(32, Start, Kernel, Cpu, Class, Remark));
+    EXPECT_EQ(Start, "11/15/23");  // the date alone at midnight
+    EXPECT_EQ(Kernel, "23:00:00.000");
+    EXPECT_EQ(Cpu, "01:00:00.000");  // modulo 24 hours
+    EXPECT_EQ(Class, 32u);
+}
+
+TEST_F(FakeProcTimesTest, PriorityClassFollowsPolicyAndNice) {
+    struct TCase {
+        std::uint32_t Policy;
+        std::int64_t Nice;
+        std::uint32_t Class;
+    };
+    const TCase Cases[] = {
+        {1, 0, 256},     {2, 10, 256},     {5, 0, 64},     {5, -20, 64},  // FIFO, RR, IDLE
+        {0, -20, 128},   {0, -10, 128},    {0, -9, 32768}, {0, -1, 32768}, {0, 0, 32},
+        {0, 1, 16384},   {0, 9, 16384},    {0, 10, 64},    {0, 19, 64},
+        {3, -15, 128},   {3, 0, 32},       {3, 12, 64},  // BATCH by nice
+    };
+    TLinuxProcessSource Source(Fake.Proc().string());
+    std::uint32_t Id = 100;
+    for (const TCase& Case : Cases) {
+        TFakeProcess P = Process(Id, 1, "p");
+        P.Policy = Case.Policy;
+        P.Nice = Case.Nice;
+        Fake.Add(P);
+        std::string Start, Kernel, Cpu, Remark;
+        std::uint32_t Class = 0;
+        ASSERT_TRUE(Source.QueryProcessTimes(Id, Start, Kernel, Cpu, Class, Remark));
+        EXPECT_EQ(Class, Case.Class) << "policy " << Case.Policy << ", nice " << Case.Nice;
+        ++Id;
+    }
+}
+
+TEST_F(FakeProcTimesTest, FailuresWriteOnlyWhatTheirStepAllows) {
+    TLinuxProcessSource Source(Fake.Proc().string());
+    std::string Start = "s", Kernel = "k", Cpu = "c", Remark;
+    std::uint32_t Class = 7;
+    // The process has ended: the first step fails with the system's message.
+    EXPECT_FALSE(Source.QueryProcessTimes(404, Start, Kernel, Cpu, Class, Remark));
+    EXPECT_EQ(Remark, "No such file or directory");
+
+    // A malformed stat: nothing written, the remark stays.
+    fs::create_directories(Fake.Proc() / "33");
+    std::ofstream(Fake.Proc() / "33" / "stat") << "33 (x) S 1 2 3 4 5 abc";
+    Remark = "kept";
+    EXPECT_FALSE(Source.QueryProcessTimes(33, Start, Kernel, Cpu, Class, Remark));
+    EXPECT_EQ(Remark, "kept");
+    EXPECT_EQ(Start, "s");
+    EXPECT_EQ(Kernel, "k");
+    EXPECT_EQ(Cpu, "c");
+    EXPECT_EQ(Class, 7u);
+}
+
+TEST_F(FakeProcTimesTest, WithoutABootTimeNothingIsWritten) {
+    std::ofstream(Fake.Proc() / "stat") << "cpu 1 2 3\ncpu0 1 2 3\n";
+    Fake.Add(Process(34, 1, "p"));
+    TLinuxProcessSource Source(Fake.Proc().string());
+    std::string Start = "s", Kernel = "k", Cpu = "c", Remark = "kept";
+    std::uint32_t Class = 7;
+    EXPECT_FALSE(Source.QueryProcessTimes(34, Start, Kernel, Cpu, Class, Remark));
+    EXPECT_EQ(Start, "s");
+    EXPECT_EQ(Class, 7u);
+    EXPECT_EQ(Remark, "kept");
+}
+
+}  // namespace
+}  // namespace quorvane

@@ -1,0 +1,127 @@
+// The /proc parsers on malformed and truncated text.
+#include <gtest/gtest.h>
+
+#include "FakeProcRoot.h"
+#include "probes/Probes.h"
+#include "probes/linux/ProcFiles.h"
+
+namespace quorvane {
+namespace {
+
+using namespace proc;
+
+TEST(ProcStatTest, FieldsAreCountedFromTheLastParenthesis) {
+    testing::TFakeProcess P;
+    P.Id = 77;
+    P.ParentId = 4242;
+    P.Threads = 12;
+    P.Comm = ") 1 2 3 (x) ";
+    P.Flags = 0x200000;
+    P.UserTicks = 11;
+    P.SystemTicks = 22;
+    P.Nice = -7;
+    P.StartTicks = 33;
+    P.Policy = 2;
+    TStatFields Fields;
+    ASSERT_TRUE(ParseStat(testing::TFakeProcRoot::StatText(P), Fields));
+    EXPECT_EQ(Fields.Name, ") 1 2 3 (x) ");
+    EXPECT_EQ(Fields.ParentId, 4242u);
+    EXPECT_EQ(Fields.Threads, 12);
+    EXPECT_EQ(Fields.Flags, 0x200000u);
+    EXPECT_EQ(Fields.UserTicks, 11u);
+    EXPECT_EQ(Fields.SystemTicks, 22u);
+    EXPECT_EQ(Fields.Nice, -7);
+    EXPECT_EQ(Fields.StartTicks, 33u);
+    EXPECT_EQ(Fields.Policy, 2u);
+}
+
+TEST(ProcStatTest, EveryCutBeforeTheStartTimeFails) {
+    testing::TFakeProcess P;
+    P.Id = 5;
+    P.StartTicks = 123456;
+    const std::string Text = testing::TFakeProcRoot::StatText(P);
+    const std::size_t StartEnd = Text.find("123456") + 6;
+    TStatFields Fields;
+    for (std::size_t Length = 0; Length < StartEnd - 6; ++Length)
+        EXPECT_FALSE(ParseStat(std::string_view(Text).substr(0, Length), Fields)) << Length;
+    // Cut after the start time, before the policy: an older kernel's line.
+    ASSERT_TRUE(ParseStat(std::string_view(Text).substr(0, StartEnd), Fields));
+    EXPECT_EQ(Fields.StartTicks, 123456u);
+    EXPECT_EQ(Fields.Policy, 0u);
+}
+
+TEST(ProcStatTest, MalformedNumbersFail) {
+    testing::TFakeProcess P;
+    std::string Text = testing::TFakeProcRoot::StatText(P);
+    TStatFields Fields;
+    for (const char* Bad : {"-5", "5x", "99999999999999999999999"}) {
+        std::string Broken = Text;
+        // Field 14 (utime) is the 12th after the parenthesis.
+        std::size_t At = Broken.rfind(')') + 2;
+        for (int I = 3; I < 14; ++I)
+            At = Broken.find(' ', At) + 1;
+        Broken.replace(At, Broken.find(' ', At) - At, Bad);
+        EXPECT_FALSE(ParseStat(Broken, Fields)) << Bad;
+    }
+    EXPECT_FALSE(ParseStat("no parenthesis at all 1 2 3", Fields));
+    // A thread count below zero, a parent id beyond 32 bits.
+    testing::TFakeProcess Odd;
+    Odd.Threads = -1;
+    EXPECT_FALSE(ParseStat(testing::TFakeProcRoot::StatText(Odd), Fields));
+    std::string Wide = testing::TFakeProcRoot::StatText(P);
+    Wide.replace(Wide.find(") S 1 ") + 4, 1, "4294967296");
+    EXPECT_FALSE(ParseStat(Wide, Fields));
+}
+
+TEST(ProcSystemStatTest, BootTimeAndOnlineProcessors) {
+    EXPECT_EQ(BootTime("cpu 1\ncpu0 1\ncpu1 1\nbtime 1700000000\n"), 1700000000u);
+    EXPECT_FALSE(BootTime("cpu 1\nbtime\nbtime x1\n"));
+    EXPECT_FALSE(BootTime("xbtime 5\n"));
+    EXPECT_EQ(OnlineProcessors("cpu 1\ncpu0 1\ncpu3 1\ncpux 2\nintr 5\n"), 2);
+    EXPECT_EQ(OnlineProcessors(""), 0);
+}
+
+TEST(ProcMapsTest, MalformedLinesAreIgnored) {
+    const std::string Path = "/usr/bin/with space\nand break";
+    const std::string Maps = "1000-3000 r-xp 0 08:01 5        /usr/bin/with space\\012and break\n"
+                             "3000-2000 r-xp 0 08:01 5 /usr/bin/with space\\012and break\n"  // end before start
+                             "-5000 r-xp 0 08:01 5 /usr/bin/with space\\012and break\n"
+                             "9000-a000 r-xp 0 08:01\n"
+                             "4000-5000";
+    EXPECT_EQ(MappingExtent(Maps, Path), 0x2000u);
+    EXPECT_EQ(MappingExtent(Maps, "/usr/bin/with"), 0u);
+    EXPECT_EQ(MappingExtent("", Path), 0u);
+
+    // Fed line by line, the extent is done at the first other mapping after the image.
+    TMappingExtent Extent(Path);
+    EXPECT_TRUE(Extent.Feed("0-1000 r--p 0 08:01 7 /lib/ld.so"));
+    EXPECT_TRUE(Extent.Feed("1000-2000 r--p 0 08:01 5 /usr/bin/with space\\012and break"));
+    EXPECT_TRUE(Extent.Feed("2000-2800 r--p 0 08:01 5 /usr/bin/with space\\012and break"));
+    EXPECT_FALSE(Extent.Feed("3000-4000 rw-p 0 00:00 0"));
+    EXPECT_FALSE(Extent.Feed("4000-5000 r--p 0 08:01 5 /usr/bin/with space\\012and break"));
+    EXPECT_EQ(Extent.Extent(), 0x1800u);
+}
+
+TEST(ProcNameTest, InvalidUtf8BytesAreReplaced) {
+    const std::pair<std::string, std::string> Cases[] = {
+        {"plain", "plain"},
+        {"\xc3\xa4\xe2\x82\xac\xf0\x9f\x98\x80", "\xc3\xa4\xe2\x82\xac\xf0\x9f\x98\x80"},  // ä € 😀
+        {"a\xff" "b", "a\xEF\xBF\xBD" "b"},
+        {"\xc0\xaf", "\xEF\xBF\xBD\xEF\xBF\xBD"},  // overlong
+        {"\xed\xa0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // surrogate
+        {"\xf4\x90\x80\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // above U+10FFFF
+        {"x\xe2\x82", "x\xEF\xBF\xBD\xEF\xBF\xBD"},  // cut at the end
+    };
+    for (const auto& [Input, Expected] : Cases)
+        EXPECT_EQ(ValidUtf8(Input), Expected);
+}
+
+TEST(SystemErrorTextTest, TrimmedMessagesAndNoneForUnknownNumbers) {
+    EXPECT_EQ(SystemErrorText(13), "Permission denied");
+    EXPECT_EQ(SystemErrorText(2), "No such file or directory");
+    EXPECT_EQ(SystemErrorText(99999), "");
+    EXPECT_EQ(SystemErrorText(0xFFFFFFFFu), "");
+}
+
+}  // namespace
+}  // namespace quorvane

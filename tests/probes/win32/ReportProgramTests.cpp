@@ -1,0 +1,108 @@
+// quorvane-report.exe on the live system: Wine's own processes with their
+// facts, and the program's own line with its version values.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <vector>
+
+#include "resources/StringTable.h"
+
+namespace quorvane {
+namespace {
+
+std::string ProgramFolder() {
+    char Buffer[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, Buffer, sizeof Buffer);
+    std::string Path = Buffer;
+    return Path.substr(0, Path.find_last_of('\\') + 1);
+}
+
+std::string ReportProgram() {
+    std::string Relative = QUORVANE_REPORT_PROGRAM_RELATIVE;
+    std::replace(Relative.begin(), Relative.end(), '/', '\\');
+    return ProgramFolder() + Relative;
+}
+
+DWORD RunProgram(std::string CommandLine) {
+    STARTUPINFOA Startup{};
+    Startup.cb = sizeof Startup;
+    PROCESS_INFORMATION Child{};
+    if (!::CreateProcessA(nullptr, CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Startup, &Child))
+        return 0xFFFFFFFF;
+    ::WaitForSingleObject(Child.hProcess, INFINITE);
+    DWORD Code = 0xFFFFFFFF;
+    ::GetExitCodeProcess(Child.hProcess, &Code);
+    ::CloseHandle(Child.hThread);
+    ::CloseHandle(Child.hProcess);
+    return Code;
+}
+
+std::vector<std::string> Split(const std::string& Text, const std::string& Separator) {
+    std::vector<std::string> Parts;
+    std::size_t Begin = 0;
+    for (std::size_t End; (End = Text.find(Separator, Begin)) != std::string::npos; Begin = End + Separator.size())
+        Parts.push_back(Text.substr(Begin, End - Begin));
+    Parts.push_back(Text.substr(Begin));
+    return Parts;
+}
+
+enum TField { fName, fPath, fCompany, fDescription, fVersion, fPid, fParent, fStart, fCpu, fKernel, fThreads,
+              fPriority, fSize, fRemark, fRisk, kFieldCount };
+
+TEST(ReportProgram, ListsWinesProcessesWithTheirFacts) {
+    char Temp[MAX_PATH];
+    ASSERT_NE(0u, ::GetTempPathA(sizeof Temp, Temp));
+    const std::string Report = std::string(Temp) + "quorvane-report-" + std::to_string(::GetCurrentProcessId()) + ".txt";
+    ASSERT_EQ(0u, RunProgram("\"" + ReportProgram() + "\" \"" + Report + "\""));
+    std::ifstream File(Report, std::ios::binary);
+    std::stringstream Contents;
+    Contents << File.rdbuf();
+    File.close();
+    ::DeleteFileA(Report.c_str());
+
+    const std::string Text = Contents.str();
+    ASSERT_EQ(0u, Text.rfind(LoadStr(TStringId::sReportHeader), 0));
+    ASSERT_EQ("\r\n", Text.substr(Text.size() - 2));
+    EXPECT_EQ(std::string::npos, Text.find("\r\r"));
+    std::vector<std::string> Lines = Split(Text.substr(0, Text.size() - 2), "\r\n");
+    Lines.erase(Lines.begin());
+
+    std::map<std::string, std::vector<std::string>> ByName;
+    for (const std::string& Line : Lines) {
+        const std::vector<std::string> Fields = Split(Line, "\t");
+        ASSERT_EQ(static_cast<std::size_t>(kFieldCount), Fields.size()) << Line;
+        ByName[Fields[fName]] = Fields;
+    }
+    ASSERT_TRUE(ByName.count("services.exe"));
+    ASSERT_TRUE(ByName.count("quorvane-report.exe"));
+
+    for (const char* Name : {"services.exe", "quorvane-report.exe"}) {
+        SCOPED_TRACE(Name);
+        const std::vector<std::string>& Fields = ByName[Name];
+        EXPECT_EQ('\\', Fields[fPath].back());
+        EXPECT_GT(std::stoul(Fields[fPid]), 0u);
+        EXPECT_FALSE(Fields[fStart].empty());
+        EXPECT_EQ(12u, Fields[fCpu].size());
+        EXPECT_EQ(12u, Fields[fKernel].size());
+        EXPECT_GE(std::stoi(Fields[fThreads]), 1);
+        EXPECT_EQ(LoadStr(TStringId::sPriorityNormal), Fields[fPriority]);
+        EXPECT_GT(std::stoul(Fields[fSize]), 0u);
+    }
+    EXPECT_EQ(0, ::lstrcmpiA("C:\\windows\\system32\\", ByName["services.exe"][fPath].c_str()));
+
+    // The program's own version resource, rated by its manufacturer.
+    const std::vector<std::string>& Own = ByName["quorvane-report.exe"];
+    EXPECT_EQ("Quorvane Software", Own[fCompany]);
+    EXPECT_EQ("Quorvane Prozess-Analyse", Own[fDescription]);
+    EXPECT_EQ("1.2.0.0", Own[fVersion]);
+    EXPECT_EQ(LoadStr(TStringId::sRiskSlightlyDangerous), Own[fRisk]);
+    EXPECT_EQ("", Own[fRemark]);
+}
+
+}  // namespace
+}  // namespace quorvane

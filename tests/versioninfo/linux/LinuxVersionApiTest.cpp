@@ -1,0 +1,121 @@
+// The file facts and language names of the Linux back-end, and its answers for
+// files that cannot be read as a version source.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include <gtest/gtest.h>
+#include <unicode/uloc.h>
+
+#include "TestFiles.h"
+#include "versioninfo/StConst.h"
+#include "versioninfo/pe/PeWriter.h"
+
+namespace quorvane {
+namespace {
+
+using namespace testing;
+
+void SetMtime(const std::string& Path, std::time_t Seconds) {
+    const timespec Times[2] = {{Seconds, 0}, {Seconds, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, Path.c_str(), Times, 0), 0);
+}
+
+TEST(LinuxVersionApiTest, ExistenceTest) {
+    TTempDir Dir;
+    auto Api = TestApi();
+    const std::string File = Dir / "file";
+    WriteText(File, "x");
+    EXPECT_TRUE(Api->FileExists(File));
+    EXPECT_FALSE(Api->FileExists(Dir.Path()));
+    EXPECT_FALSE(Api->FileExists(Dir / "missing"));
+    EXPECT_FALSE(Api->FileExists(""));
+    SetMtime(File, 86400 * 365);  // 1971: before MS-DOS dates
+    EXPECT_FALSE(Api->FileExists(File));
+    SetMtime(File, 946'684'800);  // 2000
+    EXPECT_TRUE(Api->FileExists(File));
+    SetMtime(File, 7'258'118'400);  // 2200: after them
+    EXPECT_FALSE(Api->FileExists(File));
+
+    const auto Out = ReadWithReader(*Api, Dir / "missing");
+    EXPECT_EQ(Out.ErrorCode, stscFileOpen);
+}
+
+TEST(LinuxVersionApiTest, ErrorsOfFilesThatCannotBeRead) {
+    TTempDir Dir;
+    auto Api = TestApi();
+    std::uint32_t Handle = 0, Error = 0;
+    EXPECT_EQ(Api->GetFileVersionInfoSize((Dir / "missing").c_str(), Handle, Error), 0u);
+    EXPECT_EQ(Error, kErrorFileNotFound);
+    EXPECT_EQ(Api->GetFileVersionInfoSize(Dir.Path().c_str(), Handle, Error), 0u);
+    EXPECT_EQ(Error, 5u);  // as Windows answers for a directory
+    // A FIFO without writer must not block the reader.
+    ASSERT_EQ(mkfifo((Dir / "fifo").c_str(), 0600), 0);
+    EXPECT_EQ(Api->GetFileVersionInfoSize((Dir / "fifo").c_str(), Handle, Error), 0u);
+    EXPECT_EQ(Error, kErrorResourceDataNotFound);
+}
+
+TEST(LinuxVersionApiTest, BlockNeedsTheReportedSize) {
+    TTempDir Dir;
+    auto Api = TestApi();
+    const std::string Path = Dir / "a.exe";
+    WriteFile(Path, pewriter::BuildPe(pewriter::TPeSpec{}.Version(pewriter::SampleVersion().Build())).Bytes);
+    std::uint32_t Handle = 0, Error = 0;
+    const std::uint32_t Size = Api->GetFileVersionInfoSize(Path.c_str(), Handle, Error);
+    ASSERT_GT(Size, 0u);
+    std::vector<std::uint8_t> Block(Size);
+    EXPECT_FALSE(Api->GetFileVersionInfo(Path.c_str(), Handle, Size - 1, Block.data()));
+    // Without the size call before it, the block is read again.
+    ASSERT_TRUE(Api->GetFileVersionInfo(Path.c_str(), Handle, Size, Block.data()));
+    void* Value = nullptr;
+    std::uint32_t Length = 0;
+    ASSERT_TRUE(Api->VerQueryValue(Block.data(), "StringFileInfo\\040704e4\\CompanyName", Value, Length));
+    EXPECT_STREQ(static_cast<const char*>(Value), "Müller Software GmbH");
+    EXPECT_EQ(Length, std::strlen("Müller Software GmbH"));
+}
+
+class LanguageNameTest : public ::testing::Test {
+protected:
+    void SetUp() override { Saved = uloc_getDefault(); }
+    void TearDown() override {
+        UErrorCode Status = U_ZERO_ERROR;
+        uloc_setDefault(Saved.c_str(), &Status);
+    }
+    std::string Name(std::uint32_t Language, std::uint32_t BufferSize = 260) {
+        std::vector<char> Buffer(BufferSize, 'x');
+        const std::uint32_t Length = Api->VerLanguageName(Language, Buffer.data(), BufferSize);
+        EXPECT_EQ(Length, std::strlen(Buffer.data()));
+        return Buffer.data();
+    }
+    void Use(const char* Locale) {
+        UErrorCode Status = U_ZERO_ERROR;
+        uloc_setDefault(Locale, &Status);
+        ASSERT_TRUE(U_SUCCESS(Status));
+    }
+    std::string Saved;
+    std::unique_ptr<IVersionApi> Api = TestApi();
+};
+
+TEST_F(LanguageNameTest, NamesInTheUsersLanguage) {
+    Use("de_DE");
+    EXPECT_EQ(Name(0x0407), "Deutsch (Deutschland)");
+    EXPECT_EQ(Name(0x0409), "Englisch (Vereinigte Staaten)");
+    EXPECT_EQ(Name(0x0C07), "Deutsch (Österreich)");
+    EXPECT_EQ(Name(0), "Sprachneutral");
+    EXPECT_EQ(Name(0x0400), "Sprachneutral");
+    Use("en_US");
+    EXPECT_EQ(Name(0x0407), "German (Germany)");
+    EXPECT_EQ(Name(0), "Language Neutral");
+}
+
+TEST_F(LanguageNameTest, ShortBuffersCutAtACharacterBoundary) {
+    Use("de_DE");
+    EXPECT_EQ(Name(0x0C07, 12), "Deutsch (Ö");
+    EXPECT_EQ(Name(0x0C07, 11), "Deutsch (");  // "Ö" does not fit whole
+    EXPECT_EQ(Name(0x0C07, 1), "");
+}
+
+}  // namespace
+}  // namespace quorvane

@@ -1,0 +1,111 @@
+// Helpers of the back-end tests: a temporary folder that removes itself, file
+// writing, and the version reader run over the Linux back-end.
+#pragma once
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "versioninfo/StVInfo.h"
+#include "versioninfo/linux/LinuxVersionApi.h"
+#include "versioninfo/linux/PeVersionResource.h"
+
+namespace quorvane::testing {
+
+class TTempDir {
+public:
+    TTempDir() {
+        std::string Pattern = (std::filesystem::temp_directory_path() / "quorvane-vi-XXXXXX").string();
+        if (!mkdtemp(Pattern.data()))
+            throw std::runtime_error("mkdtemp failed");
+        FPath = Pattern;
+    }
+    ~TTempDir() {
+        std::error_code Ignored;
+        std::filesystem::remove_all(FPath, Ignored);
+    }
+    const std::string& Path() const { return FPath; }
+    std::string operator/(const std::string& Name) const { return FPath + "/" + Name; }
+
+private:
+    std::string FPath;
+};
+
+inline void WriteFile(const std::string& Path, const std::vector<std::uint8_t>& Bytes) {
+    std::filesystem::create_directories(std::filesystem::path(Path).parent_path());
+    std::ofstream Out(Path, std::ios::binary | std::ios::trunc);
+    Out.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
+    ASSERT_TRUE(Out.good()) << Path;
+}
+
+inline void WriteText(const std::string& Path, const std::string& Text) {
+    WriteFile(Path, std::vector<std::uint8_t>(Text.begin(), Text.end()));
+}
+
+// ReadAt over bytes in memory.
+inline TReadAt MemoryReader(const std::vector<std::uint8_t>& Bytes) {
+    return [&Bytes](std::uint64_t Offset, void* Buffer, std::size_t Count) {
+        if (Offset > Bytes.size() || Count > Bytes.size() - Offset)
+            return false;
+        std::copy(Bytes.begin() + static_cast<std::ptrdiff_t>(Offset),
+                  Bytes.begin() + static_cast<std::ptrdiff_t>(Offset + Count), static_cast<std::uint8_t*>(Buffer));
+        return true;
+    };
+}
+
+// An API whose package index lives in memory only, over an empty database
+// unless a root is given.
+inline std::unique_ptr<IVersionApi> TestApi(const std::string& DpkgRoot = "/nonexistent-dpkg-root") {
+    TLinuxVersionApiOptions Options;
+    Options.DpkgRoot = DpkgRoot;
+    Options.PersistIndex = false;
+    return CreateLinuxVersionApi(Options);
+}
+
+// What the reader's sequence (name, then the four values) gives for a file.
+struct TReadOutcome {
+    bool Ok = false;
+    std::int32_t ErrorCode = 0;  // of EStVersionInfoError; -1 for another failure
+    std::string CompanyName, FileDescription, FileVersion, LanguageName;
+    std::int32_t TranslationCount = 0;
+    std::uint32_t TranslationValue = 0;
+    std::string ProductName, InternalName, ProductVersion;
+    std::uint32_t FileVersionMS = 0, FileVersionLS = 0;
+};
+
+inline TReadOutcome ReadWithReader(IVersionApi& Api, const std::string& Path) {
+    TReadOutcome Out;
+    TStVersionInfo Reader(nullptr, Api);
+    try {
+        Reader.SetFileName(Path);
+        Out.CompanyName = Reader.CompanyName();
+        Out.FileDescription = Reader.FileDescription();
+        Out.FileVersion = Reader.FileVersion();
+        Out.LanguageName = Reader.LanguageName();
+        Out.TranslationCount = Reader.TranslationCount();
+        Out.TranslationValue = Reader.TranslationValue();
+        Out.ProductName = Reader.ProductName();
+        Out.InternalName = Reader.InternalName();
+        Out.ProductVersion = Reader.ProductVersion();
+        Out.FileVersionMS = Reader.FileVersionMS();
+        Out.FileVersionLS = Reader.FileVersionLS();
+        Out.Ok = true;
+    } catch (const EStVersionInfoError& E) {
+        Out.ErrorCode = E.ErrorCode();
+    } catch (const std::exception&) {
+        Out.ErrorCode = -1;
+    }
+    return Out;
+}
+
+}  // namespace quorvane::testing

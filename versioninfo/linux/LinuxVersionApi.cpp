@@ -1,0 +1,332 @@
+#include "versioninfo/linux/LinuxVersionApi.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+#include <unicode/uloc.h>
+#include <unicode/ustring.h>
+
+#include "versioninfo/linux/DpkgIndex.h"
+#include "versioninfo/linux/ElfPackageNote.h"
+#include "versioninfo/linux/PeVersionResource.h"
+#include "versioninfo/linux/VersionBlock.h"
+
+namespace quorvane {
+
+namespace {
+
+constexpr std::uint32_t kErrorPathNotFound = 3;
+constexpr std::uint32_t kErrorAccessDenied = 5;
+constexpr std::uint32_t kErrorFilenameTooLong = 206;
+constexpr std::uint32_t kErrorReadFault = 30;
+
+std::uint32_t WindowsErrorOf(int Errno) {
+    switch (Errno) {
+    case ENOENT:
+        return kErrorFileNotFound;
+    case ENOTDIR:
+        return kErrorPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+        return kErrorAccessDenied;
+    case ENAMETOOLONG:
+        return kErrorFilenameTooLong;
+    default:
+        return kErrorReadFault;
+    }
+}
+
+class TFile {
+public:
+    explicit TFile(int Fd) : FFd(Fd) {}
+    ~TFile() {
+        if (FFd >= 0)
+            close(FFd);
+    }
+    TFile(const TFile&) = delete;
+    TFile& operator=(const TFile&) = delete;
+    int Fd() const { return FFd; }
+
+private:
+    int FFd;
+};
+
+bool PreadAll(int Fd, std::uint64_t Offset, void* Buffer, std::size_t Count) {
+    auto* Out = static_cast<std::uint8_t*>(Buffer);
+    while (Count > 0) {
+        if (Offset > static_cast<std::uint64_t>(INT64_MAX))
+            return false;
+        const ssize_t Got = pread(Fd, Out, Count, static_cast<off_t>(Offset));
+        if (Got < 0 && errno == EINTR)
+            continue;
+        if (Got <= 0)
+            return false;
+        Out += Got;
+        Offset += static_cast<std::uint64_t>(Got);
+        Count -= static_cast<std::size_t>(Got);
+    }
+    return true;
+}
+
+std::string FirstLine(const std::string& Text) { return Text.substr(0, Text.find('\n')); }
+
+std::vector<std::uint8_t> PackageBlock(const TPackageInfo& Package) {
+    TVersionBlockContent Content;
+    VersionNumbersFromText(Package.Version, Content.FileVersionMS, Content.FileVersionLS);
+    Content.ProductVersionMS = Content.FileVersionMS;
+    Content.ProductVersionLS = Content.FileVersionLS;
+    Content.Language = 0;
+    Content.CodePage = 1200;
+    Content.Strings = {
+        {"CompanyName", Package.Maintainer},       {"FileDescription", FirstLine(Package.Description)},
+        {"FileVersion", Package.Version},          {"InternalName", Package.Name},
+        {"ProductName", Package.Name},             {"ProductVersion", Package.Version},
+    };
+    return BuildVersionBlock(Content);
+}
+
+std::optional<TPackageInfo> PackageFromNote(const std::string& Json) {
+    const nlohmann::json Note = nlohmann::json::parse(Json, nullptr, false);
+    if (!Note.is_object())
+        return std::nullopt;
+    auto Text = [&](const char* Key) -> std::string {
+        auto Found = Note.find(Key);
+        return Found != Note.end() && Found->is_string() ? Found->get<std::string>() : std::string();
+    };
+    TPackageInfo Package;
+    Package.Name = Text("name");
+    Package.Version = Text("version");
+    for (const char* Key : {"maintainer", "packager", "vendor"}) {
+        Package.Maintainer = Text(Key);
+        if (!Package.Maintainer.empty())
+            break;
+    }
+    Package.Description = Text("description");
+    return Package;
+}
+
+// Path with its directory resolved and its last component kept, as the
+// package index stores the listed paths.
+std::string DirectoryResolved(const std::string& Path) {
+    const std::size_t Slash = Path.rfind('/');
+    const std::string Dir = Slash == std::string::npos ? "." : (Slash == 0 ? "/" : Path.substr(0, Slash));
+    const std::string Name = Slash == std::string::npos ? Path : Path.substr(Slash + 1);
+    char Resolved[PATH_MAX];
+    if (!realpath(Dir.c_str(), Resolved))
+        return {};
+    std::string Out(Resolved);
+    if (Out != "/")
+        Out += '/';
+    return Out + Name;
+}
+
+class TLinuxVersionApi final : public IVersionApi {
+public:
+    explicit TLinuxVersionApi(const TLinuxVersionApiOptions& Options)
+        : FIndex(Options.DpkgRoot,
+                 !Options.PersistIndex ? std::string()
+                 : Options.IndexCacheFile.empty() ? TDpkgIndex::DefaultCacheFile(Options.DpkgRoot)
+                                                  : Options.IndexCacheFile) {}
+
+    std::uint32_t GetFileVersionInfoSize(const char* FileName, std::uint32_t& Handle,
+                                         std::uint32_t& LastError) override {
+        Handle = 0;
+        FLastName.clear();
+        FLastResource.clear();
+        if (FileName == nullptr) {
+            LastError = kErrorFileNotFound;
+            return 0;
+        }
+        std::vector<std::uint8_t> Resource;
+        LastError = LoadResource(FileName, Resource);
+        if (LastError != 0)
+            return 0;
+        const std::uint32_t Size = PreparedVersionBlockSize(TByteSpan(Resource.data(), Resource.size()));
+        if (Size == 0) {
+            LastError = kErrorResourceDataNotFound;
+            return 0;
+        }
+        // Kept for the GetFileVersionInfo call that follows, so the file is read once.
+        FLastName = FileName;
+        FLastResource = std::move(Resource);
+        return Size;
+    }
+
+    bool GetFileVersionInfo(const char* FileName, std::uint32_t, std::uint32_t Size, void* Data) override {
+        if (FileName == nullptr || Data == nullptr)
+            return false;
+        std::vector<std::uint8_t> Resource;
+        if (FileName == FLastName && !FLastResource.empty()) {
+            Resource = std::move(FLastResource);
+            FLastName.clear();
+            FLastResource.clear();
+        } else if (LoadResource(FileName, Resource) != 0) {
+            return false;
+        }
+        return PrepareVersionBlock(TByteSpan(Resource.data(), Resource.size()), Data, Size);
+    }
+
+    bool VerQueryValue(void* Block, const char* SubBlock, void*& Value, std::uint32_t& Length) override {
+        return QueryVersionBlock(Block, SubBlock, Value, Length);
+    }
+
+    std::uint32_t VerLanguageName(std::uint32_t Language, char* Buffer, std::uint32_t BufferSize) override;
+
+    bool FileExists(const std::string& FileName) override {
+        struct stat Info;
+        if (FileName.empty() || stat(FileName.c_str(), &Info) != 0 || S_ISDIR(Info.st_mode))
+            return false;
+        struct tm Local;
+        if (!localtime_r(&Info.st_mtime, &Local))
+            return false;
+        // The range of an MS-DOS date.
+        const int Year = Local.tm_year + 1900;
+        return Year >= 1980 && Year <= 2107;
+    }
+
+    std::string ModuleFileName() override {
+        char Path[PATH_MAX];
+        const ssize_t Length = readlink("/proc/self/exe", Path, sizeof Path);
+        if (Length <= 0 || static_cast<std::size_t>(Length) >= sizeof Path)
+            return {};
+        return std::string(Path, static_cast<std::size_t>(Length));
+    }
+
+private:
+    static std::string DisplayName(std::uint32_t Language, const char* UserLocale);
+
+    // The Windows language identifier of the user's locale; 0 when it has none.
+    static std::uint16_t UserLanguage() {
+        const std::uint32_t Lcid = uloc_getLCID(uloc_getDefault());
+        return static_cast<std::uint16_t>((Lcid & 0x3FF) != 0 ? Lcid & 0xFFFF : 0);
+    }
+
+    // The raw UTF-16 version block of FileName, or a Windows error number.
+    std::uint32_t LoadResource(const char* FileName, std::vector<std::uint8_t>& Resource) {
+        // O_NONBLOCK: opening a FIFO must not wait for a writer.
+        const TFile File(open(FileName, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+        if (File.Fd() < 0)
+            return WindowsErrorOf(errno);
+        struct stat Info;
+        if (fstat(File.Fd(), &Info) != 0)
+            return WindowsErrorOf(errno);
+        if (S_ISDIR(Info.st_mode))
+            return kErrorAccessDenied;
+        const bool Regular = S_ISREG(Info.st_mode);
+        const std::uint64_t Size = Regular ? static_cast<std::uint64_t>(Info.st_size) : 0;
+        const int Fd = File.Fd();
+        const TReadAt ReadAt = [Fd](std::uint64_t Offset, void* Buffer, std::size_t Count) {
+            return PreadAll(Fd, Offset, Buffer, Count);
+        };
+
+        std::uint8_t Magic[2] = {0, 0};
+        if (Regular && Size >= 2 && ReadAt(0, Magic, 2) && Magic[0] == 'M' && Magic[1] == 'Z') {
+            TPeVersionResource Pe = ReadPeVersionResource(ReadAt, Size, WindowsLanguagePreference(UserLanguage()));
+            Resource = std::move(Pe.Data);
+            return Pe.Error;
+        }
+
+        std::string Json;
+        const TElfNoteResult Note = Regular ? ReadElfPackageNote(ReadAt, Size, Json) : TElfNoteResult::NotElf;
+        if (Note == TElfNoteResult::Found) {
+            if (std::optional<TPackageInfo> Package = PackageFromNote(Json)) {
+                Resource = PackageBlock(*Package);
+                return 0;
+            }
+        }
+        const std::string Resolved = DirectoryResolved(FileName);
+        if (!Resolved.empty()) {
+            if (std::optional<TPackageInfo> Package = FIndex.Lookup(Resolved)) {
+                Resource = PackageBlock(*Package);
+                return 0;
+            }
+        }
+        return Note == TElfNoteResult::NotElf ? kErrorResourceDataNotFound : kErrorResourceTypeNotFound;
+    }
+
+    // Display names asked for so far, for the user's locale they were made for
+    // (ICU builds each from its data tables).
+    std::string FNamesLocale;
+    std::unordered_map<std::uint32_t, std::string> FNames;  // empty: no name
+
+    TDpkgIndex FIndex;
+    std::string FLastName;
+    std::vector<std::uint8_t> FLastResource;
+};
+
+// ICU knows the Windows language identifiers (LCIDs with sort order 0). The
+// neutral language (primary language 0: neutral, process and system default)
+// has no locale; it is named as Windows names it, in German for a German user.
+std::uint32_t TLinuxVersionApi::VerLanguageName(std::uint32_t Language, char* Buffer, std::uint32_t BufferSize) {
+    if (Buffer == nullptr || BufferSize == 0)
+        return 0;
+    Buffer[0] = 0;
+    const char* UserLocale = uloc_getDefault();
+    if (FNamesLocale != UserLocale) {
+        FNames.clear();
+        FNamesLocale = UserLocale;
+    }
+    auto Cached = FNames.find(Language);
+    if (Cached == FNames.end())
+        Cached = FNames.emplace(Language, DisplayName(Language, UserLocale)).first;
+    const std::string& Name = Cached->second;
+    if (Name.empty())
+        return 0;
+    // Cut at a character boundary when the buffer is short.
+    std::size_t Length = Name.size();
+    if (Length >= BufferSize) {
+        Length = BufferSize - 1;
+        while (Length > 0 && (static_cast<unsigned char>(Name[Length]) & 0xC0) == 0x80)
+            --Length;
+    }
+    std::memcpy(Buffer, Name.data(), Length);
+    Buffer[Length] = 0;
+    return static_cast<std::uint32_t>(Length);
+}
+
+std::string TLinuxVersionApi::DisplayName(std::uint32_t Language, const char* UserLocale) {
+    std::string Name;
+    if ((Language & 0x3FF) == 0) {
+        Name = std::strncmp(UserLocale, "de", 2) == 0 ? "Sprachneutral" : "Language Neutral";
+    } else {
+        UErrorCode Status = U_ZERO_ERROR;
+        char Locale[ULOC_FULLNAME_CAPACITY];
+        const std::int32_t LocaleLength =
+            uloc_getLocaleForLCID(Language & 0xFFFF, Locale, static_cast<std::int32_t>(sizeof Locale), &Status);
+        if (U_FAILURE(Status) || LocaleLength <= 0)
+            return {};
+        UChar Display[256];
+        const std::int32_t DisplayLength = uloc_getDisplayName(Locale, UserLocale, Display, 256, &Status);
+        if (U_FAILURE(Status) || DisplayLength <= 0)
+            return {};
+        char Utf8[1024];
+        std::int32_t Utf8Length = 0;
+        u_strToUTF8(Utf8, static_cast<std::int32_t>(sizeof Utf8), &Utf8Length, Display, DisplayLength, &Status);
+        if (U_FAILURE(Status) || Utf8Length <= 0 || Utf8Length >= static_cast<std::int32_t>(sizeof Utf8))
+            return {};
+        Name.assign(Utf8, static_cast<std::size_t>(Utf8Length));
+    }
+    return Name;
+}
+
+}  // namespace
+
+std::unique_ptr<IVersionApi> CreateLinuxVersionApi(const TLinuxVersionApiOptions& Options) {
+    return std::make_unique<TLinuxVersionApi>(Options);
+}
+
+std::unique_ptr<IVersionApi> CreateSystemVersionApi() { return CreateLinuxVersionApi(TLinuxVersionApiOptions{}); }
+
+}  // namespace quorvane
