@@ -19,3 +19,11 @@ namespace quorvane {
 std::string LastSystemErrorText();
 
 }  // namespace quorvane
+
+namespace quorvane {
+
+// Without the characters 0 to 32 at both ends (blanks, control characters and
+// the line break that closes system messages).
+std::string TrimSystemMessage(const std::string& Message);
+
+}  // namespace quorvane

@@ -34,17 +34,6 @@ int WriteOut(std::ostream& Out, std::ostream& Err, const std::string& Text) {
     return kExitSuccess;
 }
 
-void AppendFields(std::string& Text, std::initializer_list<std::string> Fields) {
-    bool First = true;
-    for (const std::string& Field : Fields) {
-        if (!First)
-            Text += '\t';
-        First = false;
-        Text += ReportField(Field);
-    }
-    Text += "\r\n";
-}
-
 }  // namespace
 
 std::string FilesListing(const std::vector<std::string>& Paths, IVersionApi& Versions) {
@@ -61,8 +50,8 @@ std::string FilesListing(const std::vector<std::string>& Paths, IVersionApi& Ver
         } else {
             ClassifyByVersionInfo(Data, VersionInfo);
         }
-        AppendFields(Text, {Path, Data.CompanyName, Data.FileDescription, Data.FileVersion, Data.LanguageName,
-                            Data.Remark, RiskName(Data)});
+        AppendReportLine(Text, {Path, Data.CompanyName, Data.FileDescription, Data.FileVersion, Data.LanguageName,
+                                Data.Remark, RiskName(Data)});
     }
     return Text;
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/FileTime.h"
+#include "common/SystemText.h"  // TrimSystemMessage
 
 namespace quorvane {
 
@@ -24,9 +25,5 @@ std::string CpuTimeText(TFileTime KernelTime, TFileTime UserTime, char TimeSepar
 // The start time: the date text, then a blank and the time text, except at
 // midnight (hours, minutes and seconds all zero), which shows the date alone.
 std::string StartTimeText(const TSystemTime& LocalStart, const std::string& DateText, const std::string& TimeText);
-
-// Without the characters 0 to 32 at both ends (blanks, control characters and
-// the line break that closes system messages).
-std::string TrimSystemMessage(const std::string& Message);
 
 }  // namespace quorvane

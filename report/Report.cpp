@@ -15,7 +15,7 @@ namespace {
 void AppendLine(std::string& Text, const TCatalogueNode& Node) {
     static const TNodeData kEmpty;
     const TNodeData& Data = Node.Data() ? *Node.Data() : kEmpty;
-    const std::string Fields[] = {
+    AppendReportLine(Text, {
         Node.Text,
         DirectoryPart(Data.ImagePath),
         Data.CompanyName,
@@ -31,15 +31,7 @@ void AppendLine(std::string& Text, const TCatalogueNode& Node) {
         std::to_string(Data.ImageSize),
         Data.Remark,
         RiskName(Data),
-    };
-    bool First = true;
-    for (const std::string& Field : Fields) {
-        if (!First)
-            Text += '\t';
-        First = false;
-        Text += ReportField(Field);
-    }
-    Text += "\r\n";
+    });
 }
 
 std::string FormatMessage(const std::string& Format, const std::string& First, const std::string& Second) {
@@ -66,6 +58,17 @@ std::string ReportField(const std::string& Value) {
         if (C == '\t' || C == '\r' || C == '\n')
             C = ' ';
     return Field;
+}
+
+void AppendReportLine(std::string& Text, std::initializer_list<std::string> Fields) {
+    bool First = true;
+    for (const std::string& Field : Fields) {
+        if (!First)
+            Text += '\t';
+        First = false;
+        Text += ReportField(Field);
+    }
+    Text += "\r\n";
 }
 
 std::string ReportText(const TCatalogue& Catalogue) {

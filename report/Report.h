@@ -1,6 +1,7 @@
 // The tab-separated report of the catalogue.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 #include "common/Exception.h"
@@ -18,6 +19,10 @@ public:
 // A value as a report field: TAB, CR and LF, which would break the rows and
 // columns, become blanks.
 std::string ReportField(const std::string& Value);
+
+// Appends one line of fields as the report writes them: each through
+// ReportField, TAB between them, CR LF at the end.
+void AppendReportLine(std::string& Text, std::initializer_list<std::string> Fields);
 
 // The whole report as it is written: header, then one line per node in tree order.
 std::string ReportText(const TCatalogue& Catalogue);

@@ -7,20 +7,6 @@
 #include "common/win32/Win32Text.h"
 
 namespace quorvane {
-namespace {
-
-std::string TrimmedMessage(const std::string& Message) {
-    const auto IsTrimmed = [](char C) { return static_cast<unsigned char>(C) <= 32; };
-    std::size_t Begin = 0;
-    std::size_t End = Message.size();
-    while (Begin < End && IsTrimmed(Message[Begin]))
-        ++Begin;
-    while (End > Begin && IsTrimmed(Message[End - 1]))
-        --End;
-    return Message.substr(Begin, End - Begin);
-}
-
-}  // namespace
 
 std::string Win32MessageText(std::uint32_t Error) {
     char* Buffer = nullptr;
@@ -32,7 +18,7 @@ std::string Win32MessageText(std::uint32_t Error) {
         Text.assign(Buffer, Length);
     if (Buffer)
         ::LocalFree(Buffer);
-    return TrimmedMessage(Text);
+    return TrimSystemMessage(Text);
 }
 
 std::string Utf8ToSystem(std::string_view Utf8) {
