@@ -211,6 +211,7 @@ TEST_F(MainFrmTest, TreeTextColoursByLevelAndSelection) {
     EXPECT_EQ(F.TreeView->EntryTextColor(Item("virus")), QColor(240, 0, 0));
 
     F.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&F));
     F.TreeView->setFocus();
     Select("orphan");
     if (!F.TreeView->hasFocus())
