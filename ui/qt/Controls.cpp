@@ -400,6 +400,10 @@ TTreeView::TTreeView(const QString& Name, QWidget* Parent) : QTreeWidget(Parent)
     setFrameShape(QFrame::NoFrame);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformRowHeights(true);
+    // Long names scroll sideways instead of being cut short.
+    setTextElideMode(Qt::ElideNone);
+    header()->setStretchLastSection(false);
+    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     // Edit requests reach OnEditing, which refuses them.
     setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed |
                     QAbstractItemView::DoubleClicked);
@@ -462,6 +466,17 @@ void TTreeView::drawBranches(QPainter* Painter, const QRect& Rect, const QModelI
             Painter->drawLine(PX, Rect.top(), PX, Rect.bottom());
         }
     Painter->restore();
+}
+
+void TTreeView::drawRow(QPainter* Painter, const QStyleOptionViewItem& Option, const QModelIndex& Index) const {
+    if (hasFocus()) {
+        QTreeWidget::drawRow(Painter, Option, Index);
+        return;
+    }
+    // Without the focus the selection is not shown, in the branch area neither.
+    QStyleOptionViewItem Unmarked(Option);
+    Unmarked.palette.setBrush(QPalette::Highlight, Option.palette.brush(QPalette::Base));
+    QTreeWidget::drawRow(Painter, Unmarked, Index);
 }
 
 void TTreeView::focusInEvent(QFocusEvent* Event) {

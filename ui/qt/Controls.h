@@ -189,6 +189,7 @@ public:
 protected:
     bool edit(const QModelIndex& Index, EditTrigger Trigger, QEvent* Event) override;
     void drawBranches(QPainter* Painter, const QRect& Rect, const QModelIndex& Index) const override;
+    void drawRow(QPainter* Painter, const QStyleOptionViewItem& Option, const QModelIndex& Index) const override;
     void focusInEvent(QFocusEvent* Event) override;
     void focusOutEvent(QFocusEvent* Event) override;
 };
