@@ -36,9 +36,9 @@ struct TFixtures {
         if (!mkdtemp(Pattern.data()))
             std::abort();
         Dir = Pattern;
-        TVersionSpec Version = SampleVersion();
+        TVersionRecipe Version = SampleVersion();
         Version.Tables[0].Strings.push_back({"LegalCopyright", "(C) Beispiel"});
-        const TPeFileImage Image = BuildPe(TPeSpec{}.Version(Version.Build()));
+        const TPeFileImage Image = BuildPe(TPeRecipe{}.Version(Version.Build()));
 
         Small = Dir + "/small.exe";
         Write(Small, Image.Bytes, 0, 0);

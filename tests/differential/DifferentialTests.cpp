@@ -223,38 +223,38 @@ TEST_F(DifferentialTest, FilesWithoutVersionFailAlike) {
 
 TEST_F(DifferentialTest, PeWriterFilesGiveTheSameValuesAndFailures) {
     using namespace pewriter;
-    const auto Pe = [](const TVersionSpec& Version, bool Pe32Plus) {
-        TPeSpec Spec;
-        Spec.Pe32Plus = Pe32Plus;
-        Spec.Resources.push_back({kRtVersion, 1, 0x0407, Version.Build()});
-        return BuildPe(Spec).Bytes;
+    const auto Pe = [](const TVersionRecipe& Version, bool Pe32Plus) {
+        TPeRecipe Recipe;
+        Recipe.Pe32Plus = Pe32Plus;
+        Recipe.Resources.push_back({kRtVersion, 1, 0x0407, Version.Build()});
+        return BuildPe(Recipe).Bytes;
     };
 
     EXPECT_EQ("", ExpectSameOutcome(Write("sample32.exe", Pe(SampleVersion(), false))).Failure);
     EXPECT_EQ("", ExpectSameOutcome(Write("sample64.exe", Pe(SampleVersion(), true))).Failure);
 
-    TVersionSpec Dated = SampleVersion();
+    TVersionRecipe Dated = SampleVersion();
     Dated.Fixed->FileDateMS = 0x01D00000;
     Dated.Fixed->FileDateLS = 0x12345678;
     EXPECT_EQ("", ExpectSameOutcome(Write("dated.exe", Pe(Dated, false))).Failure);
 
-    TVersionSpec TopBit = SampleVersion();
+    TVersionRecipe TopBit = SampleVersion();
     TopBit.Fixed->FileDateMS = 0x80000000;
     EXPECT_NE("", ExpectSameOutcome(Write("topbit.exe", Pe(TopBit, false))).Failure);
 
-    TVersionSpec Short = SampleVersion();
+    TVersionRecipe Short = SampleVersion();
     Short.Translation = TBytes{0x07, 0x04};  // shorter than one entry
     ExpectSameOutcome(Write("short.exe", Pe(Short, false)));
 
-    TVersionSpec Untranslated = SampleVersion();
+    TVersionRecipe Untranslated = SampleVersion();
     Untranslated.Translation.reset();
     EXPECT_EQ("EStVersionInfoError 101", ExpectSameOutcome(Write("untranslated.exe", Pe(Untranslated, false))).Failure);
 
-    TPeSpec NoResources;
+    TPeRecipe NoResources;
     NoResources.ResourceSection = false;
     EXPECT_EQ("EStVersionInfoError 101", ExpectSameOutcome(Write("bare.exe", BuildPe(NoResources).Bytes)).Failure);
 
-    TPeSpec ManifestOnly;
+    TPeRecipe ManifestOnly;
     ManifestOnly.Resources.push_back({kRtManifest, 1, 0x0409, TBytes{'<', 'a', '/', '>'}});
     ExpectNoVersionResource(Write("manifest.exe", BuildPe(ManifestOnly).Bytes));
 }

@@ -29,7 +29,7 @@ protected:
     void SetUp() override {
         Root = Dir / "root";
         Db = Dir / "db";
-        const TBytes Elf = BuildElf(TElfSpec{}, {});
+        const TBytes Elf = BuildElf(TElfRecipe{}, {});
         WriteFile(Root + "/usr/bin/werkzeug", Elf);
         WriteFile(Root + "/usr/bin/removed", Elf);
         WriteFile(Root + "/usr/bin/unowned", Elf);

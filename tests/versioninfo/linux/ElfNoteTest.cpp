@@ -25,7 +25,7 @@ TElfNoteResult Read(const std::vector<std::uint8_t>& Bytes, std::string& Json) {
 TEST(ElfNoteTest, FindsTheNoteInEveryLayout) {
     struct TCase {
         const char* Name;
-        TElfSpec Spec;
+        TElfRecipe Recipe;
     };
     const TCase Cases[] = {
         {"64-bit little-endian segment", {true, false, true, 4}},
@@ -37,25 +37,25 @@ TEST(ElfNoteTest, FindsTheNoteInEveryLayout) {
     for (const TCase& Case : Cases) {
         SCOPED_TRACE(Case.Name);
         TBytes Notes;
-        AddNote(Notes, Case.Spec, "GNU", 5, TBytes(12, 0xAB));  // another note first
-        AddNote(Notes, Case.Spec, "FDO", 0xcafe1a7e, TBytes(kJson.begin(), kJson.end()), true);
+        AddNote(Notes, Case.Recipe, "GNU", 5, TBytes(12, 0xAB));  // another note first
+        AddNote(Notes, Case.Recipe, "FDO", 0xcafe1a7e, TBytes(kJson.begin(), kJson.end()), true);
         std::string Json;
-        EXPECT_EQ(Read(BuildElf(Case.Spec, Notes), Json), TElfNoteResult::Found);
+        EXPECT_EQ(Read(BuildElf(Case.Recipe, Notes), Json), TElfNoteResult::Found);
         EXPECT_EQ(Json, kJson);
     }
 }
 
 TEST(ElfNoteTest, DamagedOrMissingNotesAreNoNote) {
-    const TElfSpec Spec{true, false, true, 4};
+    const TElfRecipe Recipe{true, false, true, 4};
     TBytes Other;
-    AddNote(Other, Spec, "FDO", 0x1234, TBytes(kJson.begin(), kJson.end()));  // wrong type
-    AddNote(Other, Spec, "XYZ", 0xcafe1a7e, TBytes(kJson.begin(), kJson.end()));  // wrong owner
+    AddNote(Other, Recipe, "FDO", 0x1234, TBytes(kJson.begin(), kJson.end()));  // wrong type
+    AddNote(Other, Recipe, "XYZ", 0xcafe1a7e, TBytes(kJson.begin(), kJson.end()));  // wrong owner
     std::string Json;
-    EXPECT_EQ(Read(BuildElf(Spec, Other), Json), TElfNoteResult::NoNote);
+    EXPECT_EQ(Read(BuildElf(Recipe, Other), Json), TElfNoteResult::NoNote);
 
     TBytes Good;
-    AddNote(Good, Spec, "FDO", 0xcafe1a7e, TBytes(kJson.begin(), kJson.end()), true);
-    const TBytes Valid = BuildElf(Spec, Good);
+    AddNote(Good, Recipe, "FDO", 0xcafe1a7e, TBytes(kJson.begin(), kJson.end()), true);
+    const TBytes Valid = BuildElf(Recipe, Good);
     struct TCase {
         const char* Name;
         std::function<void(TBytes&)> Damage;
@@ -82,12 +82,12 @@ TEST(ElfNoteTest, DamagedOrMissingNotesAreNoNote) {
 
 TEST(ElfNoteTest, TheReaderTakesItsValuesFromTheNote) {
     TTempDir Dir;
-    const TElfSpec Spec{true, false, true, 4};
+    const TElfRecipe Recipe{true, false, true, 4};
     auto Write = [&](const std::string& Name, const std::string& Json) {
         TBytes Notes;
         if (!Json.empty())
-            AddNote(Notes, Spec, "FDO", 0xcafe1a7e, TBytes(Json.begin(), Json.end()), true);
-        WriteFile(Dir / Name, BuildElf(Spec, Notes));
+            AddNote(Notes, Recipe, "FDO", 0xcafe1a7e, TBytes(Json.begin(), Json.end()), true);
+        WriteFile(Dir / Name, BuildElf(Recipe, Notes));
         return Dir / Name;
     };
     auto Api = TestApi();

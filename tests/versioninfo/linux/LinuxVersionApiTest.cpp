@@ -61,7 +61,7 @@ TEST(LinuxVersionApiTest, BlockNeedsTheReportedSize) {
     TTempDir Dir;
     auto Api = TestApi();
     const std::string Path = Dir / "a.exe";
-    WriteFile(Path, pewriter::BuildPe(pewriter::TPeSpec{}.Version(pewriter::SampleVersion().Build())).Bytes);
+    WriteFile(Path, pewriter::BuildPe(pewriter::TPeRecipe{}.Version(pewriter::SampleVersion().Build())).Bytes);
     std::uint32_t Handle = 0, Error = 0;
     const std::uint32_t Size = Api->GetFileVersionInfoSize(Path.c_str(), Handle, Error);
     ASSERT_GT(Size, 0u);

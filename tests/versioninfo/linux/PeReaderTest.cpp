@@ -28,13 +28,13 @@ using testing::WriteText;
 
 class PeReaderTest : public ::testing::TestWithParam<bool> {
 protected:
-    std::string Write(const std::string& Name, const TPeSpec& Spec) {
+    std::string Write(const std::string& Name, const TPeRecipe& Recipe) {
         const std::string Path = Dir / Name;
-        WriteFile(Path, BuildPe(Spec).Bytes);
+        WriteFile(Path, BuildPe(Recipe).Bytes);
         return Path;
     }
-    TPeSpec Spec() const {
-        TPeSpec S;
+    TPeRecipe Recipe() const {
+        TPeRecipe S;
         S.Pe32Plus = GetParam();
         return S;
     }
@@ -44,7 +44,7 @@ protected:
 };
 
 TEST_P(PeReaderTest, ReadsTheStringsOfTheFirstTranslation) {
-    const auto Out = ReadWithReader(*Api, Write("sample.exe", Spec().Version(SampleVersion().Build())));
+    const auto Out = ReadWithReader(*Api, Write("sample.exe", Recipe().Version(SampleVersion().Build())));
     ASSERT_TRUE(Out.Ok) << Out.ErrorCode;
     EXPECT_EQ(Out.CompanyName, "Müller Software GmbH");
     EXPECT_EQ(Out.FileDescription, "Prüfprogramm");
@@ -58,10 +58,10 @@ TEST_P(PeReaderTest, ReadsTheStringsOfTheFirstTranslation) {
 }
 
 TEST_P(PeReaderTest, TwoTranslationsUseOnlyTheFirst) {
-    TVersionSpec Version = SampleVersion();
+    TVersionRecipe Version = SampleVersion();
     Version.AddTranslation(0x0409, 0x04B0);
     Version.Tables.insert(Version.Tables.begin(), {"040904B0", {{"CompanyName", "English Company"}}});
-    const auto Out = ReadWithReader(*Api, Write("two.exe", Spec().Version(Version.Build())));
+    const auto Out = ReadWithReader(*Api, Write("two.exe", Recipe().Version(Version.Build())));
     ASSERT_TRUE(Out.Ok) << Out.ErrorCode;
     EXPECT_EQ(Out.TranslationCount, 2);
     EXPECT_EQ(Out.TranslationValue, 0x04E40407u);
@@ -69,10 +69,10 @@ TEST_P(PeReaderTest, TwoTranslationsUseOnlyTheFirst) {
 }
 
 TEST_P(PeReaderTest, AMissingStringTableGivesEmptyStrings) {
-    TVersionSpec Version = SampleVersion();
+    TVersionRecipe Version = SampleVersion();
     Version.Translation.reset();
     Version.AddTranslation(0x0409, 0x04B0);  // the only table is 040704E4
-    const auto Out = ReadWithReader(*Api, Write("notable.exe", Spec().Version(Version.Build())));
+    const auto Out = ReadWithReader(*Api, Write("notable.exe", Recipe().Version(Version.Build())));
     ASSERT_TRUE(Out.Ok) << Out.ErrorCode;
     EXPECT_EQ(Out.CompanyName, "");
     EXPECT_EQ(Out.FileDescription, "");
@@ -81,10 +81,10 @@ TEST_P(PeReaderTest, AMissingStringTableGivesEmptyStrings) {
 }
 
 TEST_P(PeReaderTest, AKeyWithAnEmptyValueReadsAsEmpty) {
-    TVersionSpec Version;
+    TVersionRecipe Version;
     Version.AddTranslation(0x0407, 0x04E4);
     Version.Tables.push_back({"040704E4", {{"CompanyName", ""}, {"FileDescription", "Beschreibung"}}});
-    const std::string Path = Write("empty.exe", Spec().Version(Version.Build()));
+    const std::string Path = Write("empty.exe", Recipe().Version(Version.Build()));
     const auto Out = ReadWithReader(*Api, Path);
     ASSERT_TRUE(Out.Ok) << Out.ErrorCode;
     EXPECT_EQ(Out.CompanyName, "");
@@ -101,20 +101,20 @@ TEST_P(PeReaderTest, AKeyWithAnEmptyValueReadsAsEmpty) {
 }
 
 TEST_P(PeReaderTest, FileDates) {
-    TVersionSpec Version = SampleVersion();
+    TVersionRecipe Version = SampleVersion();
     Version.Fixed->FileDateMS = 0x80000000u;  // refused by the calendar conversion
-    const auto TopBit = ReadWithReader(*Api, Write("topbit.exe", Spec().Version(Version.Build())));
+    const auto TopBit = ReadWithReader(*Api, Write("topbit.exe", Recipe().Version(Version.Build())));
     EXPECT_FALSE(TopBit.Ok);
     EXPECT_EQ(TopBit.ErrorCode, -1);  // the date conversion failure, not EStVersionInfoError
 
     Version.Fixed->FileDateMS = 0x01D00000u;
-    EXPECT_TRUE(ReadWithReader(*Api, Write("dated.exe", Spec().Version(Version.Build()))).Ok);
+    EXPECT_TRUE(ReadWithReader(*Api, Write("dated.exe", Recipe().Version(Version.Build()))).Ok);
 }
 
 TEST_P(PeReaderTest, ATranslationShorterThanOneEntryIsNeverReadPast) {
-    TVersionSpec Version = SampleVersion();
+    TVersionRecipe Version = SampleVersion();
     Version.Translation = TBytes{0x07, 0x04};
-    const std::string Path = Write("short.exe", Spec().Version(Version.Build()));
+    const std::string Path = Write("short.exe", Recipe().Version(Version.Build()));
     const auto Out = ReadWithReader(*Api, Path);
     ASSERT_TRUE(Out.Ok) << Out.ErrorCode;
     EXPECT_EQ(Out.TranslationCount, 0);
@@ -139,9 +139,9 @@ TEST_P(PeReaderTest, FilesWithoutVersionDataFailAsWindowsDoes) {
         std::int32_t ReaderCode;
     };
     const TCase Cases[] = {
-        {"no resource section", [&] { TPeSpec S = Spec(); S.ResourceSection = false; return Write("nores.exe", S); },
+        {"no resource section", [&] { TPeRecipe S = Recipe(); S.ResourceSection = false; return Write("nores.exe", S); },
          kErrorResourceDataNotFound, stscVerInfoFail},
-        {"resources without version", [&] { return Write("manifest.exe", Spec().Manifest()); },
+        {"resources without version", [&] { return Write("manifest.exe", Recipe().Manifest()); },
          kErrorResourceTypeNotFound, stscNoVerInfo},
         {"no image at all", [&] { WriteText(Dir / "text.txt", "MZ is not enough\n"); return Dir / "text.txt"; },
          kErrorResourceDataNotFound, stscVerInfoFail},
@@ -170,7 +170,7 @@ std::size_t NodeOffset(const TBytes& Bytes, const std::string& Key) {
 }
 
 TEST_P(PeReaderTest, TruncatedAndCorruptedFilesFailCleanly) {
-    TPeSpec Full = Spec().Version(SampleVersion().Build()).Icons({TBytes(40, 1)});
+    TPeRecipe Full = Recipe().Version(SampleVersion().Build()).Icons({TBytes(40, 1)});
     const TPeFileImage Valid = BuildPe(Full);
     const TPeLayout& L = Valid.Layout;
     using TDamage = std::function<void(TBytes&)>;
@@ -242,7 +242,7 @@ TEST_P(PeReaderTest, TruncatedAndCorruptedFilesFailCleanly) {
 }
 
 TEST_P(PeReaderTest, ReadsOnlyTheBytesItNeeds) {
-    TPeFileImage Image = BuildPe(Spec().Version(SampleVersion().Build()));
+    TPeFileImage Image = BuildPe(Recipe().Version(SampleVersion().Build()));
     Image.Bytes.resize(Image.Bytes.size() + (8u << 20), 0xEE);  // 8 MiB that nobody needs
     std::uint64_t BytesRead = 0;
     const TReadAt Inner = MemoryReader(Image.Bytes);
@@ -258,7 +258,7 @@ TEST_P(PeReaderTest, ReadsOnlyTheBytesItNeeds) {
 
 TEST_P(PeReaderTest, IconGroupBecomesAnIcoFile) {
     const TBytes Small(40, 0x11), Large(100, 0x22);
-    const TPeFileImage Image = BuildPe(Spec().Version(SampleVersion().Build()).Icons({Small, Large}));
+    const TPeFileImage Image = BuildPe(Recipe().Version(SampleVersion().Build()).Icons({Small, Large}));
     const TBytes Ico = ReadPeIconFile(MemoryReader(Image.Bytes), Image.Bytes.size());
     ASSERT_EQ(Ico.size(), 6u + 2 * 16 + Small.size() + Large.size());
     const TByteSpan Span(Ico.data(), Ico.size());
@@ -279,12 +279,12 @@ TEST_P(PeReaderTest, IconGroupBecomesAnIcoFile) {
     EXPECT_EQ(Ico[Offset1], 0x11);
     EXPECT_EQ(Ico[Offset2 + Size2 - 1], 0x22);
 
-    const TPeFileImage NoIcon = BuildPe(Spec().Version(SampleVersion().Build()));
+    const TPeFileImage NoIcon = BuildPe(Recipe().Version(SampleVersion().Build()));
     EXPECT_TRUE(ReadPeIconFile(MemoryReader(NoIcon.Bytes), NoIcon.Bytes.size()).empty());
 }
 
 TEST_P(PeReaderTest, IconGroupNamingMissingImagesKeepsTheOthers) {
-    TPeSpec S = Spec().Icons({TBytes(40, 0x11), TBytes(50, 0x22)});
+    TPeRecipe S = Recipe().Icons({TBytes(40, 0x11), TBytes(50, 0x22)});
     S.Resources.erase(S.Resources.begin());  // RT_ICON 1 is gone
     const TPeFileImage Image = BuildPe(S);
     const TBytes Ico = ReadPeIconFile(MemoryReader(Image.Bytes), Image.Bytes.size());
@@ -298,14 +298,14 @@ TEST_P(PeReaderTest, IconGroupNamingMissingImagesKeepsTheOthers) {
 // not simply the first.
 TEST_P(PeReaderTest, TheLanguageOfTheResourceIsChosenAsWindowsChoosesIt) {
     auto Block = [](std::uint16_t Language, const char* Company) {
-        TVersionSpec Version;
+        TVersionRecipe Version;
         Version.AddTranslation(Language, 0x04B0);
         char Key[9];
         std::snprintf(Key, sizeof Key, "%04X04B0", Language);
         Version.Tables.push_back({Key, {{"CompanyName", Company}}});
         return Version.Build();
     };
-    const TPeFileImage Image = BuildPe(Spec()
+    const TPeFileImage Image = BuildPe(Recipe()
                                            .Version(Block(0x0401, "Arabic"), 0x0401)
                                            .Version(Block(0x0007, "German"), 0x0007)
                                            .Version(Block(0x0409, "English"), 0x0409));

@@ -79,12 +79,12 @@ TEST(VersionBlockTest, FixedRecordAndTranslationAreBinary) {
 }
 
 TEST(VersionBlockTest, TextCopiesDoNotOverlap) {
-    pewriter::TVersionSpec Spec;
-    Spec.AddTranslation(0x0407, 0x04E4);
+    pewriter::TVersionRecipe Recipe;
+    Recipe.AddTranslation(0x0407, 0x04E4);
     // Adjacent short values of multi-byte characters: the densest case for
     // the copies.
-    Spec.Tables.push_back({"040704E4", {{"A", "€€€"}, {"B", "☃"}, {"C", "😀😀"}, {"D", "x"}}});
-    auto Block = Prepared(Spec.Build());
+    Recipe.Tables.push_back({"040704E4", {{"A", "€€€"}, {"B", "☃"}, {"C", "😀😀"}, {"D", "x"}}});
+    auto Block = Prepared(Recipe.Build());
     void* Values[4];
     std::uint32_t Lengths[4];
     const char* Keys[] = {"StringFileInfo\\040704E4\\A", "StringFileInfo\\040704E4\\B", "StringFileInfo\\040704E4\\C",

@@ -127,12 +127,12 @@ struct TStringTable {
 
 // The content of a VS_VERSIONINFO block. Translation is raw bytes so a test can
 // make it shorter than one entry.
-struct TVersionSpec {
+struct TVersionRecipe {
     std::optional<TFixedInfo> Fixed = TFixedInfo{};
     std::vector<TStringTable> Tables;
     std::optional<TBytes> Translation;
 
-    TVersionSpec& AddTranslation(std::uint16_t Language, std::uint16_t CodePage) {
+    TVersionRecipe& AddTranslation(std::uint16_t Language, std::uint16_t CodePage) {
         if (!Translation)
             Translation = TBytes{};
         Add16(*Translation, Language);
@@ -162,16 +162,16 @@ struct TVersionSpec {
 };
 
 // A German (0407, code page 1252) version block with company, description and version.
-inline TVersionSpec SampleVersion() {
-    TVersionSpec Spec;
-    Spec.AddTranslation(0x0407, 0x04E4);
-    Spec.Tables.push_back({"040704E4",
+inline TVersionRecipe SampleVersion() {
+    TVersionRecipe Recipe;
+    Recipe.AddTranslation(0x0407, 0x04E4);
+    Recipe.Tables.push_back({"040704E4",
                            {{"CompanyName", "Müller Software GmbH"},
                             {"FileDescription", "Prüfprogramm"},
                             {"FileVersion", "1.2.3.4"},
                             {"ProductName", "Prüfer"},
                             {"ProductVersion", "1.2"}}});
-    return Spec;
+    return Recipe;
 }
 
 constexpr std::uint16_t kRtIcon = 3;
@@ -186,22 +186,22 @@ struct TResource {
     TBytes Data;
 };
 
-struct TPeSpec {
+struct TPeRecipe {
     bool Pe32Plus = false;
     bool ResourceSection = true;  // false: no resource directory at all
     std::vector<TResource> Resources;
 
-    TPeSpec& Version(const TBytes& Block, std::uint16_t Language = 0x0407) {
+    TPeRecipe& Version(const TBytes& Block, std::uint16_t Language = 0x0407) {
         Resources.push_back({kRtVersion, 1, Language, Block});
         return *this;
     }
-    TPeSpec& Manifest() {
+    TPeRecipe& Manifest() {
         const std::string Xml = "<assembly/>";
         Resources.push_back({kRtManifest, 1, 0x0409, TBytes(Xml.begin(), Xml.end())});
         return *this;
     }
     // Icon images (opaque bytes here) as RT_ICON 1..n with one group naming them.
-    TPeSpec& Icons(const std::vector<TBytes>& Images) {
+    TPeRecipe& Icons(const std::vector<TBytes>& Images) {
         TBytes Group;
         Add16(Group, 0);
         Add16(Group, 1);
@@ -245,7 +245,7 @@ struct TPeFileImage {
 constexpr std::uint32_t kSectionRva = 0x1000;
 constexpr std::uint32_t kSectionFileOffset = 0x400;
 
-inline TPeFileImage BuildPe(const TPeSpec& Spec) {
+inline TPeFileImage BuildPe(const TPeRecipe& Recipe) {
     TPeFileImage Image;
     TPeLayout& L = Image.Layout;
     TBytes& F = Image.Bytes;
@@ -256,17 +256,17 @@ inline TPeFileImage BuildPe(const TPeSpec& Spec) {
     L.NtHeader = 0x80;
     F[0x80] = 'P';
     F[0x81] = 'E';
-    const std::uint16_t OptionalSize = Spec.Pe32Plus ? 240 : 224;
-    Put16(F, 0x84, Spec.Pe32Plus ? 0x8664 : 0x014C);  // machine
+    const std::uint16_t OptionalSize = Recipe.Pe32Plus ? 240 : 224;
+    Put16(F, 0x84, Recipe.Pe32Plus ? 0x8664 : 0x014C);  // machine
     Put16(F, 0x86, 1);                                 // sections
     Put16(F, 0x94, OptionalSize);
-    Put16(F, 0x96, Spec.Pe32Plus ? 0x0022 : 0x0102);  // executable image
+    Put16(F, 0x96, Recipe.Pe32Plus ? 0x0022 : 0x0102);  // executable image
     const std::size_t O = 0x98;
     L.OptionalHeader = O;
-    Put16(F, O, Spec.Pe32Plus ? 0x20B : 0x10B);
+    Put16(F, O, Recipe.Pe32Plus ? 0x20B : 0x10B);
     Put32(F, O + 16, kSectionRva);  // entry point (never run)
     Put32(F, O + 20, kSectionRva);
-    if (Spec.Pe32Plus)
+    if (Recipe.Pe32Plus)
         Put64(F, O + 24, 0x140000000ull);
     else
         Put32(F, O + 28, 0x400000);
@@ -276,7 +276,7 @@ inline TPeFileImage BuildPe(const TPeSpec& Spec) {
     Put16(F, O + 48, 6);       // subsystem version
     Put32(F, O + 60, kSectionFileOffset);  // size of headers
     Put16(F, O + 68, 2);                   // GUI subsystem
-    const std::size_t Count = O + (Spec.Pe32Plus ? 108 : 92);
+    const std::size_t Count = O + (Recipe.Pe32Plus ? 108 : 92);
     L.DirectoryCount = Count;
     Put32(F, Count, 16);
     L.ResourceDirectory = Count + 4 + 2 * 8;
@@ -285,7 +285,7 @@ inline TPeFileImage BuildPe(const TPeSpec& Spec) {
     // Resource tree: type → name → language, sorted by id as linkers write it.
     TBytes R;
     std::map<std::uint16_t, std::map<std::uint16_t, std::vector<const TResource*>>> Tree;
-    for (const TResource& Res : Spec.Resources)
+    for (const TResource& Res : Recipe.Resources)
         Tree[Res.Type][Res.Name].push_back(&Res);
     auto DirSize = [](std::size_t Entries) { return 16 + 8 * Entries; };
     std::size_t Pos = DirSize(Tree.size());
@@ -301,17 +301,17 @@ inline TPeFileImage BuildPe(const TPeSpec& Spec) {
             Pos += DirSize(Langs.size());
         }
     std::map<const TResource*, std::size_t> DataEntry;
-    for (const TResource& Res : Spec.Resources) {
+    for (const TResource& Res : Recipe.Resources) {
         DataEntry[&Res] = Pos;
         Pos += 16;
     }
     std::map<const TResource*, std::size_t> DataAt;
     // Version data last, so that cutting the file's end cuts into it.
     std::vector<const TResource*> Order;
-    for (const TResource& Res : Spec.Resources)
+    for (const TResource& Res : Recipe.Resources)
         if (Res.Type != kRtVersion)
             Order.push_back(&Res);
-    for (const TResource& Res : Spec.Resources)
+    for (const TResource& Res : Recipe.Resources)
         if (Res.Type == kRtVersion)
             Order.push_back(&Res);
     for (const TResource* Res : Order) {
@@ -345,7 +345,7 @@ inline TPeFileImage BuildPe(const TPeSpec& Spec) {
             }
         }
     }
-    for (const TResource& Res : Spec.Resources) {
+    for (const TResource& Res : Recipe.Resources) {
         Put32(R, DataEntry[&Res], kSectionRva + static_cast<std::uint32_t>(DataAt[&Res]));
         Put32(R, DataEntry[&Res] + 4, static_cast<std::uint32_t>(Res.Data.size()));
         std::copy(Res.Data.begin(), Res.Data.end(), R.begin() + static_cast<std::ptrdiff_t>(DataAt[&Res]));
@@ -355,13 +355,13 @@ inline TPeFileImage BuildPe(const TPeSpec& Spec) {
             L.VersionSize = Res.Data.size();
         }
     }
-    if (!Spec.ResourceSection)
+    if (!Recipe.ResourceSection)
         R.assign(64, 0xCC);  // a section of plain data, no resource directory
     L.ResourceRoot = kSectionFileOffset;
 
     const std::uint32_t RawSize = static_cast<std::uint32_t>((R.size() + 0x1FF) & ~std::size_t{0x1FF});
     const std::size_t S = L.SectionTable;
-    const char* Name = Spec.ResourceSection ? ".rsrc" : ".data";
+    const char* Name = Recipe.ResourceSection ? ".rsrc" : ".data";
     for (int I = 0; Name[I]; ++I)
         F[S + static_cast<std::size_t>(I)] = static_cast<std::uint8_t>(Name[I]);
     Put32(F, S + 8, static_cast<std::uint32_t>(R.size()));  // virtual size
@@ -370,7 +370,7 @@ inline TPeFileImage BuildPe(const TPeSpec& Spec) {
     Put32(F, S + 20, kSectionFileOffset);
     Put32(F, S + 36, 0x40000040);  // initialised data, readable
     Put32(F, O + 56, kSectionRva + ((static_cast<std::uint32_t>(R.size()) + 0xFFF) & ~0xFFFu));  // size of image
-    if (Spec.ResourceSection) {
+    if (Recipe.ResourceSection) {
         Put32(F, L.ResourceDirectory, kSectionRva);
         Put32(F, L.ResourceDirectory + 4, static_cast<std::uint32_t>(R.size()));
     }
