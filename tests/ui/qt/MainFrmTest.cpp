@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QShortcut>
+
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -429,10 +431,13 @@ TEST_F(MainFrmTest, AboutBoxFromF1) {
     EXPECT_EQ(Informations[0].Caption, "Informationen");
     EXPECT_TRUE(Informations[0].Text.contains("info@quorvane.example"));
     EXPECT_TRUE(Informations[0].Text.contains("https://www.quorvane.example/produkte"));
-    QTest::keyClick(&F, Qt::Key_F1);
-    if (QApplication::activeWindow() == &F) {
-        EXPECT_EQ(Informations.size(), 2u);
-    }
+    // The offscreen platform does not route key presses to window shortcuts,
+    // so the shortcut is checked for its key and fired directly.
+    auto* Help = F.findChild<QShortcut*>(QStringLiteral("scAbout"));
+    ASSERT_NE(Help, nullptr);
+    EXPECT_EQ(Help->key(), QKeySequence(Qt::Key_F1));
+    emit Help->activated();
+    EXPECT_EQ(Informations.size(), 2u);
     EXPECT_EQ(F.pnlTool->contextMenuPolicy(), Qt::CustomContextMenu);
 }
 
