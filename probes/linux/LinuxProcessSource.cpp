@@ -23,6 +23,15 @@ constexpr std::string_view kDeletedSuffix = " (deleted)";
 // No /proc file we read is larger in practice; a larger one is cut here.
 constexpr std::size_t kReadLimit = 64u << 20;
 
+// One read, repeated when a signal interrupts it.
+ssize_t ReadChunk(int Fd, char* Chunk, std::size_t Size) {
+    ssize_t Got;
+    do
+        Got = ::read(Fd, Chunk, Size);
+    while (Got < 0 && errno == EINTR);
+    return Got;
+}
+
 // Reads the whole file (proc files report size 0, so read until the end).
 bool ReadText(const std::string& Path, std::string& Text, int& Error) {
     const int Fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -34,10 +43,8 @@ bool ReadText(const std::string& Path, std::string& Text, int& Error) {
     char Chunk[16384];
     bool Ok = true;
     while (Text.size() < kReadLimit) {
-        const ssize_t Got = ::read(Fd, Chunk, sizeof Chunk);
+        const ssize_t Got = ReadChunk(Fd, Chunk, sizeof Chunk);
         if (Got < 0) {
-            if (errno == EINTR)
-                continue;
             Error = errno;
             Ok = false;
             break;
@@ -67,10 +74,8 @@ bool ReadLines(const std::string& Path, std::string& Buffer, int& Error, F&& Lin
     std::size_t Total = 0;
     bool Wanted = true;
     while (Wanted && Total < kReadLimit) {
-        const ssize_t Got = ::read(Fd, Chunk, sizeof Chunk);
+        const ssize_t Got = ReadChunk(Fd, Chunk, sizeof Chunk);
         if (Got < 0) {
-            if (errno == EINTR)
-                continue;
             Error = errno;
             Ok = false;
             break;
