@@ -3,22 +3,24 @@
 # in a Wine prefix of its own inside the build folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/steps.sh
+. scripts/wine-env.sh
 
 jobs=${JOBS:-2}
 build=build/win64
+
+quorvane_step "find Wine" quorvane_find_wine || exit 1
 
 # The Win32 window is built once it exists.
 window=OFF
 [ -f ui/win32/CMakeLists.txt ] && window=ON
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DQUORVANE_WINDOW="$window" -DQUORVANE_TESTS=ON >/dev/null
-cmake --build "$build" -j "$jobs"
+quorvane_step "configure the Windows build" \
+  cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$QUORVANE_WINE" -DQUORVANE_WINDOW="$window" -DQUORVANE_TESTS=ON >/dev/null || exit 1
+quorvane_step "build the Windows build" cmake --build "$build" -j "$jobs" || exit 1
 
-wine=$(command -v wine || command -v wine64 || echo /usr/lib/wine/wine64)
 export WINEPREFIX="$PWD/$build/wineprefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko installer prompts
 # Deterministic texts: Wine gives the C locale the English (US) user locale,
 # whose ANSI code page is 1252; UTF-8 for the host's file names.
 export LANG=C.UTF-8
@@ -26,16 +28,20 @@ unset LC_ALL
 
 # A display only for the window tests; the console programs need none.
 run=()
-if [ "$window" = ON ] && [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
-  run=(xvfb-run -a)
+if [ "$window" = ON ] && [ -z "${DISPLAY:-}" ]; then
+  command -v xvfb-run >/dev/null || { echo "xvfb-run not found (Debian package xvfb)" >&2; exit 1; }
+  run=(xvfb-run -a -s "-screen 0 1280x1024x24")
 fi
+trap quorvane_stop_wine EXIT
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  "${run[@]}" "$wine" wineboot -i >/dev/null 2>&1 || true
+  make_prefix() {
+    "${run[@]}" "$QUORVANE_WINE" wineboot -i >/dev/null 2>&1 || true
+    # The server writes the registry files when it ends.
+    "$QUORVANE_WINESERVER" -w
+    [ -f "$WINEPREFIX/system.reg" ] || { echo "wineboot made no prefix in $WINEPREFIX" >&2; return 1; }
+  }
+  quorvane_step "make the Wine prefix" make_prefix || exit 1
 fi
-status=0
-"${run[@]}" ctest --test-dir "$build" --output-on-failure -j "$jobs" || status=$?
-# The prefix's server outlives the tests; stop it so that nothing lingers.
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
-"$wineserver" -k 2>/dev/null || true
-exit $status
+quorvane_step "run the Windows tests under Wine" \
+  "${run[@]}" ctest --test-dir "$build" --output-on-failure -j "$jobs" || exit 1

@@ -1,21 +1,29 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the Linux build (under ASan and UBSan), the
 # Windows build under Wine, and a comparison of the two builds' version readers
-# over the PE files that Wine installs.
+# over the PE files that Wine installs. Every step that fails says so by name;
+# the exit code is 0 only when all of them passed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+. scripts/steps.sh
 
 jobs=${JOBS:-2}
 
-cmake -S . -B build/linux -G Ninja -DQUORVANE_SANITIZE=ON -DQUORVANE_BENCH=ON >/dev/null
-cmake --build build/linux -j "$jobs"
-ctest --test-dir build/linux --output-on-failure -j "$jobs"
+quorvane_step "install the Debian packages" scripts/install-deps.sh || exit 1
 
-if [ -f cmake/mingw-w64-x86_64.cmake ]; then
-  scripts/test-windows.sh
-  # Both readers of version resources over the same real-world files.
-  tests/compare-wine-pe-files.sh build/linux build/win64
-  wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
-  WINEPREFIX="$PWD/build/win64/wineprefix" "$wineserver" -k 2>/dev/null || true
+linux_tests() {
+  quorvane_step "configure the Linux build" \
+    cmake -S . -B build/linux -G Ninja -DQUORVANE_SANITIZE=ON -DQUORVANE_BENCH=ON >/dev/null &&
+  quorvane_step "build the Linux build" cmake --build build/linux -j "$jobs" &&
+  quorvane_step "run the Linux tests" ctest --test-dir build/linux --output-on-failure -j "$jobs"
+}
+linux_tests || true
+
+if quorvane_step "build and test the Windows build under Wine" scripts/test-windows.sh; then
+  if [ -x build/linux/main/quorvane-report ]; then
+    quorvane_step "compare both version readers over Wine's PE files" \
+      tests/compare-wine-pe-files.sh build/linux build/win64 || true
+  fi
 fi
+
+quorvane_finish

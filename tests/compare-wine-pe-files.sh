@@ -8,12 +8,16 @@ set -euo pipefail
 linux=$1/main/quorvane-report
 windows=$2/main/quorvane-report.exe
 folder=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
-[ -d "$folder" ] || { echo "no Wine PE files in $folder"; exit 1; }
+[ -d "$folder" ] || { echo "no Wine PE files in $folder (Debian package wine64)" >&2; exit 1; }
+for program in "$linux" "$windows"; do
+  [ -f "$program" ] || { echo "$program is not built" >&2; exit 1; }
+done
 
-export WINEPREFIX=${WINEPREFIX:-$PWD/$2/wineprefix} WINEDEBUG=-all LANG=C.UTF-8
-wine=$(command -v wine || command -v wine64)
+. "$(dirname "$0")/../scripts/wine-env.sh"
+quorvane_find_wine
+export WINEPREFIX=${WINEPREFIX:-$PWD/$2/wineprefix} LANG=C.UTF-8
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+trap 'rm -rf "$work"; quorvane_stop_wine' EXIT
 
 find "$folder" -maxdepth 1 -type f | sort > "$work/files"
 # Batches keep the Windows command line below its length limit.
@@ -23,7 +27,7 @@ for batch in "$work"/batch.*; do
   "$linux" --files "${files[@]}" | tail -n +2 >> "$work/linux.tsv"
   windows_names=()
   for f in "${files[@]}"; do windows_names+=("Z:${f//\//\\}"); done
-  "$wine" "$windows" --files "${windows_names[@]}" | tail -n +2 | iconv -f CP1252 -t UTF-8 >> "$work/windows.tsv"
+  "$QUORVANE_WINE" "$windows" --files "${windows_names[@]}" | tail -n +2 | iconv -f CP1252 -t UTF-8 >> "$work/windows.tsv"
 done
 
 # Columns 2-4 and 6-7: maker, description, version, remark, rating. The
