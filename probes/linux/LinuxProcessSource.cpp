@@ -281,9 +281,22 @@ bool TLinuxProcessSource::QueryImageFile(std::uint32_t ProcessId, std::string& I
                    [&](std::string_view Line) { return Mappings.Feed(Line); }))
         return false;
     const std::uint64_t Extent = Mappings.Extent();
-    ImagePath = SameFile(Link, Target) ? Target : Link;
     ImageSize = static_cast<std::uint32_t>(std::min<std::uint64_t>(Extent, std::numeric_limits<std::uint32_t>::max()));
+    FLastOrigin = proc::ImageOriginOf(Target, SameFile(Link, Target), [](const std::string& Path) {
+        struct stat Info;
+        return ::stat(Path.c_str(), &Info) == 0;
+    });
+    ImagePath = proc::ImagePathOf(Target, FLastOrigin.State);
+    if (FLastOrigin.State != TImageState::Present)
+        FLastOrigin.ContentPath = Link;
     return true;
+}
+
+std::string TLinuxProcessSource::HostName() {
+    char Name[256] = {};
+    if (::gethostname(Name, sizeof Name - 1) != 0)
+        return {};
+    return proc::ValidUtf8(Name);
 }
 
 std::optional<std::uint64_t> TLinuxProcessSource::BootTime() {

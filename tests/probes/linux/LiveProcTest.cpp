@@ -4,7 +4,10 @@
 #include <algorithm>
 #include <climits>
 #include <condition_variable>
+#include <csignal>
+#include <filesystem>
 #include <mutex>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -77,6 +80,45 @@ TEST(LiveProcTest, TheOwnProcessIsListedWithItsParentThreadsAndImage) {
     EXPECT_TRUE(IsDurationText(Cpu)) << Cpu;
     const std::uint32_t Classes[] = {32, 64, 128, 256, 16384, 32768};
     EXPECT_NE(std::find(std::begin(Classes), std::end(Classes), Class), std::end(Classes)) << Class;
+}
+
+TEST(LiveProcTest, AProgramDeletedAfterItsStartShowsItsFolder) {
+    namespace fs = std::filesystem;
+    std::string Folder = (fs::temp_directory_path() / "quorvane-live-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(Folder.data()), nullptr);
+    const std::string Program = Folder + "/schlaf";
+    fs::copy_file("/bin/sleep", Program);
+    const pid_t Child = ::fork();
+    if (Child == 0) {
+        ::execl(Program.c_str(), "schlaf", "600", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    const std::string Link = "/proc/" + std::to_string(Child) + "/exe";
+    std::error_code Error;
+    for (int Round = 0; Round < 500 && fs::read_symlink(Link, Error) != Program; ++Round)
+        ::usleep(10'000);
+    fs::remove(Program);
+
+    const auto Source = CreateSystemProcessSource();
+    std::string Path, Remark;
+    std::uint32_t Size = 0;
+    const bool Found = Source->QueryImageFile(static_cast<std::uint32_t>(Child), Path, Size, Remark);
+    const TImageOrigin Origin = Source->LastImageOrigin();
+    ::kill(Child, SIGKILL);
+    ::waitpid(Child, nullptr, 0);
+    fs::remove_all(Folder);
+
+    ASSERT_TRUE(Found) << Remark;
+    EXPECT_EQ(Path, Program);
+    EXPECT_GT(Size, 0u);
+    EXPECT_EQ(Origin.State, TImageState::Deleted);
+    EXPECT_EQ(Origin.ContentPath, Link);
+}
+
+TEST(LiveProcTest, TheHostNameIsTheSystems) {
+    char Name[256] = {};
+    ASSERT_EQ(::gethostname(Name, sizeof Name - 1), 0);
+    EXPECT_EQ(CreateSystemProcessSource()->HostName(), Name);
 }
 
 }  // namespace
