@@ -1,0 +1,49 @@
+// libFuzzer target: the reader of the package index's cache file. Its
+// checksums would turn nearly every input away at the header, so the reader
+// runs twice: once as every run uses it, once with the checksums skipped, so
+// that the checks of the structure behind them are reached too. Lookups go
+// to every path line of the input and to a few fixed paths.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "versioninfo/linux/DpkgIndexCache.h"
+
+namespace {
+
+void Read(std::string_view Text, bool CheckSums) {
+    quorvane::TIndexCacheReader Reader;
+    if (!Reader.Open(Text, CheckSums))
+        return;
+    for (std::size_t I = 0; I < Reader.PackageCount(); ++I)
+        if (Reader.Package(I).Name.find('\n') != std::string::npos)
+            __builtin_trap();
+    auto Find = [&](std::string_view Path) {
+        std::uint32_t Package = 0;
+        std::string_view Md5;
+        if (Reader.Find(Path, Package, Md5) == quorvane::TIndexCacheReader::TFind::Found &&
+            (Package >= Reader.PackageCount() || (!Md5.empty() && Md5.size() != 32)))
+            __builtin_trap();
+    };
+    for (const std::string_view Path : {"/", "/a", "/usr/bin/bash", "/zzzz"})
+        Find(Path);
+    std::size_t Lines = 0;
+    for (std::size_t Pos = 0; Pos < Text.size() && Lines < 256; ++Lines) {
+        std::size_t End = Text.find('\n', Pos);
+        if (End == std::string_view::npos)
+            End = Text.size();
+        const std::string_view Line = Text.substr(Pos, End - Pos);
+        if (!Line.empty() && Line.front() == '/')
+            Find(Line.substr(0, Line.find('\t')));
+        Pos = End + 1;
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
+    const std::string_view Text(reinterpret_cast<const char*>(Data), Size);
+    Read(Text, true);
+    Read(Text, false);
+    return 0;
+}
