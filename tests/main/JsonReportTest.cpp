@@ -2,6 +2,7 @@
 // report of the same snapshot, and carries what lies beyond it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -172,6 +173,68 @@ TEST_F(JsonReportTest, FilesAsJsonOneObjectEach) {
     EXPECT_EQ(Objects[1].at("risk_level"), 0);
     EXPECT_EQ(Objects[1].at("remark"), "No such file or directory");
     EXPECT_EQ(Err.str(), "quorvane-report: /opt/missing: No such file or directory\n");
+}
+
+// Whether Value conforms to Schema, in the part of JSON Schema that
+// docs/report-json.schema.json uses; Why names the first difference.
+bool Conforms(const json& Value, const json& Schema, const json& Root, const std::string& Where, std::string& Why) {
+    if (Schema.contains("$ref")) {
+        const std::string Ref = Schema.at("$ref");
+        return Conforms(Value, Root.at("$defs").at(Ref.substr(Ref.rfind('/') + 1)), Root, Where, Why);
+    }
+    if (Schema.contains("enum") && std::find(Schema.at("enum").begin(), Schema.at("enum").end(), Value) ==
+                                       Schema.at("enum").end()) {
+        Why = Where + ": not one of the values listed";
+        return false;
+    }
+    if (Schema.contains("type")) {
+        const json Types = Schema.at("type").is_array() ? Schema.at("type") : json::array({Schema.at("type")});
+        const bool Typed = std::any_of(Types.begin(), Types.end(), [&](const json& Type) {
+            return (Type == "string" && Value.is_string()) || (Type == "integer" && Value.is_number_integer()) ||
+                   (Type == "boolean" && Value.is_boolean()) || (Type == "null" && Value.is_null()) ||
+                   (Type == "object" && Value.is_object());
+        });
+        if (!Typed) {
+            Why = Where + ": of type " + Value.type_name();
+            return false;
+        }
+    }
+    if (Value.is_number() && ((Schema.contains("minimum") && Value < Schema.at("minimum")) ||
+                              (Schema.contains("maximum") && Value > Schema.at("maximum")))) {
+        Why = Where + ": out of range";
+        return false;
+    }
+    if (!Value.is_object() || !Schema.contains("properties"))
+        return true;
+    for (const json& Key : Schema.value("required", json::array()))
+        if (!Value.contains(Key.get<std::string>())) {
+            Why = Where + ": no " + Key.get<std::string>();
+            return false;
+        }
+    for (const auto& [Key, Member] : Value.items()) {
+        if (!Schema.at("properties").contains(Key)) {
+            Why = Where + ": " + Key + " is not documented";
+            return false;
+        }
+        if (!Conforms(Member, Schema.at("properties").at(Key), Root, Where + "." + Key, Why))
+            return false;
+    }
+    return true;
+}
+
+TEST_F(JsonReportTest, EveryObjectIsAsTheSchemaDocumentDescribesIt) {
+    std::ifstream Document(QUORVANE_JSON_SCHEMA);
+    const json Schema = json::parse(Document);
+    std::ostringstream Out, Err;
+    ASSERT_EQ(RunReportCommand({"--json"}, Processes, Versions, Out, Err), kExitSuccess);
+    std::string Why;
+    for (const json& Object : ParseLines(Out.str()))
+        EXPECT_TRUE(Conforms(Object, Schema.at("$defs").at("process"), Schema, Object.at("name"), Why)) << Why;
+    Versions.Problems["/opt/missing"] = "No such file or directory";
+    Out.str({});
+    RunReportCommand({"--files", "--json", "/sbin/init", "/opt/missing", "/opt/tool"}, Processes, Versions, Out, Err);
+    for (const json& Object : ParseLines(Out.str()))
+        EXPECT_TRUE(Conforms(Object, Schema.at("$defs").at("file"), Schema, Object.at("path"), Why)) << Why;
 }
 
 TEST(SnapshotTimeTest, IsoTimesInUtcWithMilliseconds) {
