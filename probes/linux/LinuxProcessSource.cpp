@@ -282,13 +282,21 @@ bool TLinuxProcessSource::QueryImageFile(std::uint32_t ProcessId, std::string& I
         return false;
     const std::uint64_t Extent = Mappings.Extent();
     ImageSize = static_cast<std::uint32_t>(std::min<std::uint64_t>(Extent, std::numeric_limits<std::uint32_t>::max()));
-    FLastOrigin = proc::ImageOriginOf(Target, SameFile(Link, Target), [](const std::string& Path) {
+    if (SameFile(Link, Target)) {
+        FLastOrigin = TImageOrigin{TImageState::Present, {}};
+        ImagePath = Target;
+        return true;
+    }
+    // The path as the process sees it: it may live in another mount namespace
+    // (a container) or below another root folder, where the path still names
+    // its image. Either way the image is read through the link.
+    const std::string Root = ProcessPath(ProcessId, "root");
+    FLastOrigin = proc::ImageOriginOf(Target, SameFile(Link, Root + Target), [&Root](const std::string& Path) {
         struct stat Info;
-        return ::stat(Path.c_str(), &Info) == 0;
+        return ::stat((Root + Path).c_str(), &Info) == 0 || ::stat(Path.c_str(), &Info) == 0;
     });
+    FLastOrigin.ContentPath = Link;
     ImagePath = proc::ImagePathOf(Target, FLastOrigin.State);
-    if (FLastOrigin.State != TImageState::Present)
-        FLastOrigin.ContentPath = Link;
     return true;
 }
 

@@ -14,13 +14,13 @@ namespace quorvane {
 //
 // Image path: the target of ProcRoot/ID/exe, without the " (deleted)" that the
 // kernel appends once the image's file is gone, so the folder shown is the one
-// the program was started from. When that path no longer names the running
-// image (the file was deleted or replaced, or the process sees another mount
-// namespace), LastImageOrigin gives ProcRoot/ID/exe as the place to read the
-// image from: it opens the image the process runs, so the version reader
-// rates that image and never a different file that now bears its name. An
-// image that lives in memory only ("/memfd:NAME") has no folder: its path is
-// "memfd:NAME".
+// the program was started from. When that path does not name the running
+// image here (the file was deleted or replaced; or the process lives in another
+// mount namespace or below another root, where its path still names it),
+// LastImageOrigin gives ProcRoot/ID/exe as the place to read the image from:
+// it opens the image the process runs, so the version reader rates that image
+// and never a different file that now bears its name. An image that lives in
+// memory only ("/memfd:NAME") has no folder: its path is "memfd:NAME".
 class TLinuxProcessSource final : public IProcessSource {
 public:
     explicit TLinuxProcessSource(std::string ProcRoot = "/proc");

@@ -6,6 +6,9 @@
 #include <condition_variable>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <sched.h>
+#include <sys/mount.h>
 #include <mutex>
 #include <sys/wait.h>
 #include <thread>
@@ -113,6 +116,55 @@ TEST(LiveProcTest, AProgramDeletedAfterItsStartShowsItsFolder) {
     EXPECT_GT(Size, 0u);
     EXPECT_EQ(Origin.State, TImageState::Deleted);
     EXPECT_EQ(Origin.ContentPath, Link);
+}
+
+TEST(LiveProcTest, AProgramInAMountNamespaceOfItsOwnIsPresentUnderItsPath) {
+    // The child sees its copy of sleep under a path that names a script here.
+    namespace fs = std::filesystem;
+    std::string Folder = (fs::temp_directory_path() / "quorvane-live-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(Folder.data()), nullptr);
+    const std::string Program = Folder + "/program";
+    const std::string Copy = Folder + "/copy";
+    { std::ofstream(Program) << "#!/bin/sh\n"; }
+    fs::copy_file("/bin/sleep", Copy);
+    int Ready[2];
+    ASSERT_EQ(::pipe(Ready), 0);
+    const pid_t Child = ::fork();
+    if (Child == 0) {
+        ::close(Ready[0]);
+        const bool Own = ::unshare(CLONE_NEWNS) == 0 &&
+                         ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                         ::mount(Copy.c_str(), Program.c_str(), nullptr, MS_BIND, nullptr) == 0;
+        const char Answer = Own ? 'y' : 'n';
+        (void)::write(Ready[1], &Answer, 1);
+        if (Own)
+            ::execl(Program.c_str(), "program", "600", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(Ready[1]);
+    char Answer = 'n';
+    (void)::read(Ready[0], &Answer, 1);
+    ::close(Ready[0]);
+    const std::string Link = "/proc/" + std::to_string(Child) + "/exe";
+    std::error_code Error;
+    for (int Round = 0; Answer == 'y' && Round < 500 && fs::read_symlink(Link, Error) != Program; ++Round)
+        ::usleep(10'000);
+
+    const auto Source = CreateSystemProcessSource();
+    std::string Path, Remark;
+    std::uint32_t Size = 0;
+    const bool Found = Source->QueryImageFile(static_cast<std::uint32_t>(Child), Path, Size, Remark);
+    const TImageOrigin Origin = Source->LastImageOrigin();
+    ::kill(Child, SIGKILL);
+    ::waitpid(Child, nullptr, 0);
+    fs::remove_all(Folder);
+    if (Answer != 'y')
+        GTEST_SKIP() << "no private mount namespace to be had";
+
+    ASSERT_TRUE(Found) << Remark;
+    EXPECT_EQ(Path, Program);
+    EXPECT_EQ(Origin.State, TImageState::Present);
+    EXPECT_EQ(Origin.ContentPath, Link);  // the file under the path here is another
 }
 
 TEST(LiveProcTest, TheHostNameIsTheSystems) {
