@@ -10,6 +10,8 @@
 #include <sstream>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "resources/StringTable.h"
 
 namespace quorvane {
@@ -102,6 +104,38 @@ TEST(ReportProgram, ListsWinesProcessesWithTheirFacts) {
     EXPECT_EQ("1.2.0.0", Own[fVersion]);
     EXPECT_EQ(LoadStr(TStringId::sRiskSlightlyDangerous), Own[fRisk]);
     EXPECT_EQ("", Own[fRemark]);
+}
+
+TEST(ReportProgram, WritesJsonLinesWithTheExplanationOfEveryRating) {
+    char Temp[MAX_PATH];
+    ASSERT_NE(0u, ::GetTempPathA(sizeof Temp, Temp));
+    const std::string Report = std::string(Temp) + "quorvane-report-" + std::to_string(::GetCurrentProcessId()) + ".jsonl";
+    ASSERT_EQ(0u, RunProgram("\"" + ReportProgram() + "\" --json \"" + Report + "\""));
+    std::ifstream File(Report, std::ios::binary);
+    std::vector<nlohmann::json> Objects;
+    for (std::string Line; std::getline(File, Line);)
+        Objects.push_back(nlohmann::json::parse(Line));  // UTF-8 throughout, or it throws
+    File.close();
+    ::DeleteFileA(Report.c_str());
+
+    ASSERT_FALSE(Objects.empty());
+    const nlohmann::json* Own = nullptr;
+    for (const nlohmann::json& Object : Objects) {
+        EXPECT_FALSE(Object.at("explanation").get<std::string>().empty()) << Object.dump();
+        EXPECT_FALSE(Object.at("host").get<std::string>().empty());
+        EXPECT_TRUE(Object.at("package").is_null());  // no package system
+        EXPECT_TRUE(Object.at("image_state").is_null());  // not examined on Windows
+        if (Object.at("pid") == 0) {
+            EXPECT_EQ(Object.at("risk_level"), 4);
+        }
+        if (Object.at("name") == "quorvane-report.exe")
+            Own = &Object;
+    }
+    ASSERT_NE(Own, nullptr);
+    EXPECT_EQ(Own->at("company"), "Quorvane Software");
+    EXPECT_EQ(Own->at("risk"), "Schwach gefährlich");  // UTF-8, from the ANSI code page
+    EXPECT_EQ(Own->at("explanation"), "Versionsressource der Programmdatei: der Hersteller ist angegeben.");
+    EXPECT_EQ(Own->at("path").get<std::string>().back(), '\\');
 }
 
 }  // namespace
