@@ -95,7 +95,8 @@ std::string JsonReportText(const TCatalogue& Catalogue, const TSnapshot& Snapsho
         Object["parent_pid"] = Parent && Parent->Data() ? TJson(Parent->Data()->ProcessId) : TJson(nullptr);
         Object["depth"] = Node->Level();
         Object["image_path"] = JsonText(Data.ImagePath);
-        Object["image_state"] = ImageStateName(Data.ImageState) ? TJson(ImageStateName(Data.ImageState)) : TJson(nullptr);
+        const char* State = ImageStateName(Data.ImageState);
+        Object["image_state"] = State ? TJson(State) : TJson(nullptr);
         Object["language"] = JsonText(Data.LanguageName);
         Object["priority_class"] = Data.PriorityClass;
         Object["package"] = Package(Data);

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "catalogue/Catalogue.h"
-#include "catalogue/PathText.h"
 #include "fakes/FakeProcessSource.h"
 #include "fakes/FakeVersionApi.h"
 #include "fakes/SystemText.h"
@@ -167,7 +166,7 @@ TEST_F(RunningImageTest, AnImageThatIsGoneKeepsOnlyWhatItsPackageVouchesFor) {
     Catalogue.ReloadCatalogue();
 
     const TNodeData& Updated = Record("updated");
-    EXPECT_EQ(DirectoryPart(Updated.ImagePath), "/usr/bin/");
+    EXPECT_EQ(Updated.ImagePath, "/usr/bin/updated");  // the path it was started from
     EXPECT_EQ(Updated.ImageState, TImageState::Replaced);
     EXPECT_EQ(Updated.CompanyName, "");
     EXPECT_EQ(Updated.FileVersion, "");

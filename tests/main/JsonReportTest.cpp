@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
@@ -144,13 +145,14 @@ TEST_F(JsonReportTest, TheCommandWritesJsonLinesToStandardOutputOrAFile) {
     }
 
     const std::filesystem::path File =
-        std::filesystem::temp_directory_path() / ("report-json-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".jsonl");
+        std::filesystem::temp_directory_path() / ("report-json-" + std::to_string(::getpid()) + ".jsonl");
     ASSERT_EQ(RunReportCommand({"--json", File.string()}, Processes, Versions, Out, Err), kExitSuccess);
     std::ifstream Written(File, std::ios::binary);
     EXPECT_EQ(ParseLines(std::string(std::istreambuf_iterator<char>(Written), {})).size(), 6u);
     std::filesystem::remove(File);
 
-    const std::string Unwritable = (std::filesystem::temp_directory_path() / "no-such-folder-of-quorvane/r.jsonl").string();
+    const std::string Unwritable =
+        (std::filesystem::temp_directory_path() / "no-such-folder-of-quorvane/r.jsonl").string();
     std::ostringstream NoOut, Message;
     EXPECT_EQ(RunReportCommand({"--json", Unwritable}, Processes, Versions, NoOut, Message), kExitWriteFailed);
     EXPECT_EQ(Message.str(), "quorvane-report: Datei \"" + Unwritable +

@@ -109,7 +109,8 @@ TEST(ReportProgram, ListsWinesProcessesWithTheirFacts) {
 TEST(ReportProgram, WritesJsonLinesWithTheExplanationOfEveryRating) {
     char Temp[MAX_PATH];
     ASSERT_NE(0u, ::GetTempPathA(sizeof Temp, Temp));
-    const std::string Report = std::string(Temp) + "quorvane-report-" + std::to_string(::GetCurrentProcessId()) + ".jsonl";
+    const std::string Report =
+        std::string(Temp) + "quorvane-report-" + std::to_string(::GetCurrentProcessId()) + ".jsonl";
     ASSERT_EQ(0u, RunProgram("\"" + ReportProgram() + "\" --json \"" + Report + "\""));
     std::ifstream File(Report, std::ios::binary);
     std::vector<nlohmann::json> Objects;
