@@ -56,14 +56,8 @@ void RateRunningImage(TNodeData& Data, TStCustomVersionInfo& Reader, const TImag
     const std::int32_t Failure =
         ClassifyByVersionInfo(Data, Reader, Origin.ContentPath.empty() ? Data.ImagePath : Origin.ContentPath);
     const TVersionSource Source = SourceOf(Reader, Failure);
-    if (ImageGone(Origin.State) && Failure == 0 && Source.Kind != TVersionSourceKind::Package) {
-        Data.CompanyName.clear();
-        Data.FileDescription.clear();
-        Data.FileVersion.clear();
-        Data.LanguageName.clear();
-        Data.RiskLevel = rlPotentiallyDangerous;
-        Data.Remark = LoadStr(TStringId::sRemarkNoFileInfo);
-    }
+    if (ImageGone(Origin.State) && Failure == 0 && Source.Kind != TVersionSourceKind::Package)
+        RateWithoutVersionData(Data);
     SetPackageFacts(Data, Source);
     Data.Explanation = ExplainRating(Data, Failure, Source, Origin.State);
 }

@@ -46,6 +46,15 @@ std::string PriorityName(const TNodeData& Data) {
     }
 }
 
+void RateWithoutVersionData(TNodeData& Data) {
+    Data.CompanyName.clear();
+    Data.FileDescription.clear();
+    Data.FileVersion.clear();
+    Data.LanguageName.clear();
+    Data.RiskLevel = rlPotentiallyDangerous;
+    Data.Remark = LoadStr(TStringId::sRemarkNoFileInfo);
+}
+
 std::int32_t ClassifyByVersionInfo(TNodeData& Data, TStCustomVersionInfo& VersionInfo) {
     return ClassifyByVersionInfo(Data, VersionInfo, Data.ImagePath);
 }
@@ -65,12 +74,7 @@ std::int32_t ClassifyByVersionInfo(TNodeData& Data, TStCustomVersionInfo& Versio
     }
     if (Failure != 0) {
         // Every failure of the reader counts alike: no usable version data.
-        Data.CompanyName.clear();
-        Data.FileDescription.clear();
-        Data.FileVersion.clear();
-        Data.LanguageName.clear();
-        Data.RiskLevel = rlPotentiallyDangerous;
-        Data.Remark = LoadStr(TStringId::sRemarkNoFileInfo);
+        RateWithoutVersionData(Data);
         return Failure;
     }
     if (!Data.CompanyName.empty()) {

@@ -31,4 +31,8 @@ std::int32_t ClassifyByVersionInfo(TNodeData& Data, TStCustomVersionInfo& Versio
 // elsewhere than under its path.
 std::int32_t ClassifyByVersionInfo(TNodeData& Data, TStCustomVersionInfo& VersionInfo, const std::string& FileName);
 
+// The rating of a file without usable version data: no values, level 1 and
+// "Keine Datei-Informationen vorhanden".
+void RateWithoutVersionData(TNodeData& Data);
+
 }  // namespace quorvane

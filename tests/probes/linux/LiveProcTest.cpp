@@ -85,6 +85,33 @@ TEST(LiveProcTest, TheOwnProcessIsListedWithItsParentThreadsAndImage) {
     EXPECT_NE(std::find(std::begin(Classes), std::end(Classes), Class), std::end(Classes)) << Class;
 }
 
+// Waits until the child process runs Program (before that, its image is this test).
+void WaitUntilRunning(pid_t Child, const std::string& Program) {
+    std::error_code Error;
+    const std::string Link = "/proc/" + std::to_string(Child) + "/exe";
+    for (int Round = 0; Round < 500 && std::filesystem::read_symlink(Link, Error) != Program; ++Round)
+        ::usleep(10'000);
+}
+
+// What the live source says about the image of a child process, which then ends.
+struct TImageFacts {
+    bool Found = false;
+    std::string Path;
+    std::string Remark;
+    TImageOrigin Origin;
+};
+
+TImageFacts QueryImageAndEnd(pid_t Child) {
+    TImageFacts Facts;
+    const auto Source = CreateSystemProcessSource();
+    std::uint32_t Size = 0;
+    Facts.Found = Source->QueryImageFile(static_cast<std::uint32_t>(Child), Facts.Path, Size, Facts.Remark);
+    Facts.Origin = Source->LastImageOrigin();
+    ::kill(Child, SIGKILL);
+    ::waitpid(Child, nullptr, 0);
+    return Facts;
+}
+
 TEST(LiveProcTest, AProgramDeletedAfterItsStartShowsItsFolder) {
     namespace fs = std::filesystem;
     std::string Folder = (fs::temp_directory_path() / "quorvane-live-XXXXXX").string();
@@ -96,26 +123,15 @@ TEST(LiveProcTest, AProgramDeletedAfterItsStartShowsItsFolder) {
         ::execl(Program.c_str(), "schlaf", "600", static_cast<char*>(nullptr));
         ::_exit(127);
     }
-    const std::string Link = "/proc/" + std::to_string(Child) + "/exe";
-    std::error_code Error;
-    for (int Round = 0; Round < 500 && fs::read_symlink(Link, Error) != Program; ++Round)
-        ::usleep(10'000);
+    WaitUntilRunning(Child, Program);
     fs::remove(Program);
-
-    const auto Source = CreateSystemProcessSource();
-    std::string Path, Remark;
-    std::uint32_t Size = 0;
-    const bool Found = Source->QueryImageFile(static_cast<std::uint32_t>(Child), Path, Size, Remark);
-    const TImageOrigin Origin = Source->LastImageOrigin();
-    ::kill(Child, SIGKILL);
-    ::waitpid(Child, nullptr, 0);
+    const TImageFacts Facts = QueryImageAndEnd(Child);
     fs::remove_all(Folder);
 
-    ASSERT_TRUE(Found) << Remark;
-    EXPECT_EQ(Path, Program);
-    EXPECT_GT(Size, 0u);
-    EXPECT_EQ(Origin.State, TImageState::Deleted);
-    EXPECT_EQ(Origin.ContentPath, Link);
+    ASSERT_TRUE(Facts.Found) << Facts.Remark;
+    EXPECT_EQ(Facts.Path, Program);
+    EXPECT_EQ(Facts.Origin.State, TImageState::Deleted);
+    EXPECT_EQ(Facts.Origin.ContentPath, "/proc/" + std::to_string(Child) + "/exe");
 }
 
 TEST(LiveProcTest, AProgramInAMountNamespaceOfItsOwnIsPresentUnderItsPath) {
@@ -145,26 +161,18 @@ TEST(LiveProcTest, AProgramInAMountNamespaceOfItsOwnIsPresentUnderItsPath) {
     char Answer = 'n';
     (void)::read(Ready[0], &Answer, 1);
     ::close(Ready[0]);
-    const std::string Link = "/proc/" + std::to_string(Child) + "/exe";
-    std::error_code Error;
-    for (int Round = 0; Answer == 'y' && Round < 500 && fs::read_symlink(Link, Error) != Program; ++Round)
-        ::usleep(10'000);
-
-    const auto Source = CreateSystemProcessSource();
-    std::string Path, Remark;
-    std::uint32_t Size = 0;
-    const bool Found = Source->QueryImageFile(static_cast<std::uint32_t>(Child), Path, Size, Remark);
-    const TImageOrigin Origin = Source->LastImageOrigin();
-    ::kill(Child, SIGKILL);
-    ::waitpid(Child, nullptr, 0);
+    if (Answer == 'y')
+        WaitUntilRunning(Child, Program);
+    const TImageFacts Facts = QueryImageAndEnd(Child);
     fs::remove_all(Folder);
     if (Answer != 'y')
         GTEST_SKIP() << "no private mount namespace to be had";
 
-    ASSERT_TRUE(Found) << Remark;
-    EXPECT_EQ(Path, Program);
-    EXPECT_EQ(Origin.State, TImageState::Present);
-    EXPECT_EQ(Origin.ContentPath, Link);  // the file under the path here is another
+    ASSERT_TRUE(Facts.Found) << Facts.Remark;
+    EXPECT_EQ(Facts.Path, Program);
+    EXPECT_EQ(Facts.Origin.State, TImageState::Present);
+    // The file under the path here is another: the image is read through the link.
+    EXPECT_EQ(Facts.Origin.ContentPath, "/proc/" + std::to_string(Child) + "/exe");
 }
 
 TEST(LiveProcTest, TheHostNameIsTheSystems) {
