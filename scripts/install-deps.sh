@@ -8,7 +8,7 @@ packages=(
   libgtest-dev googletest libbenchmark-dev      # tests (googletest: sources for the cross build), benchmarks
   qt6-base-dev libgl-dev fonts-dejavu-core      # the Linux window
   libicu-dev                                    # language names
-  libssl-dev                                    # checksums of package files (OpenSSL EVP)
+  nettle-dev                                    # checksums of package files and of our caches
   nlohmann-json3-dev                            # package notes of ELF files (JSON)
   g++-mingw-w64-x86-64-posix wine64             # the Windows build and its test runs
   g++-mingw-w64-i686-posix                      # the check of the 32-bit record sizes

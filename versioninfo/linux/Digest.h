@@ -1,6 +1,6 @@
-// Checksums through OpenSSL's EVP interface: SHA-256 for the integrity of our
-// own cache files, MD5 for file contents (the checksum the dpkg database
-// records for every file of a package).
+// Checksums through nettle: SHA-256 for the integrity of our own cache files,
+// MD5 for file contents (the checksum the dpkg database records for every
+// file of a package).
 #pragma once
 
 #include <cstdint>

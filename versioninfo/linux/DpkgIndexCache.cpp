@@ -49,9 +49,12 @@ bool ParseNumber(std::string_view Text, T& Value) {
 }
 
 bool IsLowerHex(std::string_view Text, std::size_t Length) {
-    return Text.size() == Length && std::all_of(Text.begin(), Text.end(), [](char C) {
-               return (C >= '0' && C <= '9') || (C >= 'a' && C <= 'f');
-           });
+    if (Text.size() != Length)
+        return false;
+    for (const char C : Text)
+        if (!((C >= '0' && C <= '9') || (C >= 'a' && C <= 'f')))
+            return false;
+    return true;
 }
 
 // "word <number>" and "paths <number> blocks <number>".
@@ -157,7 +160,7 @@ bool TIndexCacheReader::Open(std::string_view Text, bool CheckSums) {
         TBlock Block;
         if (!NextLine(Text, Pos, Line) || !SplitFields(Line, '\t', Fields) || Fields[0].empty() ||
             !ParseNumber(Fields[1], Block.Offset) || !ParseNumber(Fields[2], Block.Length) ||
-            !ParseNumber(Fields[3], Block.Lines) || !IsLowerHex(Fields[4], 64))
+            !ParseNumber(Fields[3], Block.Lines) || Fields[4].size() != 64)
             return false;
         Block.FirstPath = Fields[0];
         Block.Sum = Fields[4];
@@ -183,7 +186,6 @@ bool TIndexCacheReader::Open(std::string_view Text, bool CheckSums) {
         return false;
     FArea = Text.substr(Pos, AreaLength);
     FStates.assign(FBlocks.size(), TBlockState::Unchecked);
-    FLines.resize(FBlocks.size());
     return true;
 }
 
@@ -199,31 +201,13 @@ TPackageInfo TIndexCacheReader::Package(std::size_t Index) const {
     return Info;
 }
 
-bool TIndexCacheReader::CheckBlock(std::size_t Index) {
+bool TIndexCacheReader::CheckBlock(std::size_t Index) const {
     const TBlock& Block = FBlocks[Index];
     const std::string_view Text = FArea.substr(Block.Offset, Block.Length);
-    if (Text.back() != '\n' || (FCheckSums && Sha256Hex(Text) != Block.Sum))
-        return false;
-    std::vector<TLine>& Lines = FLines[Index];
-    Lines.reserve(Block.Lines);
-    std::size_t Pos = 0;
-    std::string_view Line;
-    while (NextLine(Text, Pos, Line)) {
-        std::string_view Fields[3];
-        TLine Parsed;
-        if (Lines.size() == Block.Lines || !SplitFields(Line, '\t', Fields) || Fields[0].empty() ||
-            Fields[0].front() != '/' || !ParseNumber(Fields[1], Parsed.Package) ||
-            Parsed.Package >= FPackages.size() || (!Fields[2].empty() && !IsLowerHex(Fields[2], 32)))
-            return false;
-        Parsed.Path = Fields[0];
-        Parsed.Md5 = Fields[2];
-        if (!Lines.empty() && !(Lines.back().Path < Parsed.Path))
-            return false;
-        Lines.push_back(Parsed);
-    }
-    // The block's lines lie between its first path and the next block's.
-    return Lines.size() == Block.Lines && Lines.front().Path == Block.FirstPath &&
-           (Index + 1 == FBlocks.size() || Lines.back().Path < FBlocks[Index + 1].FirstPath);
+    const std::size_t FirstLength = Block.FirstPath.size();
+    return Text.back() == '\n' && static_cast<std::size_t>(std::count(Text.begin(), Text.end(), '\n')) == Block.Lines &&
+           Text.size() > FirstLength && Text.substr(0, FirstLength) == Block.FirstPath && Text[FirstLength] == '\t' &&
+           (!FCheckSums || Sha256Hex(Text) == Block.Sum);
 }
 
 TIndexCacheReader::TFind TIndexCacheReader::Find(std::string_view Path, std::uint32_t& Package,
@@ -235,22 +219,44 @@ TIndexCacheReader::TFind TIndexCacheReader::Find(std::string_view Path, std::uin
     if (After == FBlocks.begin())
         return TFind::Missing;
     const std::size_t Index = static_cast<std::size_t>(After - FBlocks.begin()) - 1;
-    if (FStates[Index] == TBlockState::Unchecked) {
-        const bool Intact = CheckBlock(Index);
-        FStates[Index] = Intact ? TBlockState::Intact : TBlockState::Damaged;
-        if (!Intact)
-            FLines[Index].clear();
-    }
+    if (FStates[Index] == TBlockState::Unchecked)
+        FStates[Index] = CheckBlock(Index) ? TBlockState::Intact : TBlockState::Damaged;
     if (FStates[Index] == TBlockState::Damaged)
         return TFind::Damaged;
-    const std::vector<TLine>& Lines = FLines[Index];
-    const auto Found = std::lower_bound(Lines.begin(), Lines.end(), Path,
-                                        [](const TLine& Line, std::string_view Wanted) { return Line.Path < Wanted; });
-    if (Found == Lines.end() || Found->Path != Path)
-        return TFind::Missing;
-    Package = Found->Package;
-    Md5 = Found->Md5;
-    return TFind::Found;
+    // The lines of a block are few and sorted: a scan up to the first path
+    // that is not smaller finds it, without taking the block apart first.
+    const TBlock& Block = FBlocks[Index];
+    const std::string_view Text = FArea.substr(Block.Offset, Block.Length);
+    std::size_t Pos = 0;
+    std::string_view Line;
+    std::string_view Previous;
+    while (NextLine(Text, Pos, Line)) {
+        std::string_view Fields[3];
+        if (!SplitFields(Line, '\t', Fields) || Fields[0].empty() || Fields[0].front() != '/' ||
+            !(Previous < Fields[0]) || (Previous.empty() && Fields[0] != Block.FirstPath)) {
+            FStates[Index] = TBlockState::Damaged;
+            return TFind::Damaged;
+        }
+        Previous = Fields[0];
+        if (Fields[0] < Path)
+            continue;
+        if (Path < Fields[0])
+            return TFind::Missing;
+        if (!ParseNumber(Fields[1], Package) || Package >= FPackages.size() ||
+            (!Fields[2].empty() && !IsLowerHex(Fields[2], 32))) {
+            FStates[Index] = TBlockState::Damaged;
+            return TFind::Damaged;
+        }
+        Md5 = Fields[2];
+        return TFind::Found;
+    }
+    // Past the block's last path: the next block's first path is larger, or
+    // the block is out of order.
+    if (Index + 1 < FBlocks.size() && !(Previous < FBlocks[Index + 1].FirstPath)) {
+        FStates[Index] = TBlockState::Damaged;
+        return TFind::Damaged;
+    }
+    return TFind::Missing;
 }
 
 }  // namespace quorvane

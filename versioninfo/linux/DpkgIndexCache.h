@@ -75,14 +75,10 @@ private:
         std::size_t Lines = 0;
         std::string_view Sum;
     };
-    struct TLine {
-        std::string_view Path;
-        std::uint32_t Package = 0;
-        std::string_view Md5;
-    };
     enum class TBlockState : std::uint8_t { Unchecked, Intact, Damaged };
 
-    bool CheckBlock(std::size_t Index);
+    // The block's checksum, its line count and its first path.
+    bool CheckBlock(std::size_t Index) const;
 
     bool FCheckSums = true;
     std::string_view FRoot;
@@ -91,7 +87,6 @@ private:
     std::vector<TBlock> FBlocks;
     std::string_view FArea;
     std::vector<TBlockState> FStates;
-    std::vector<std::vector<TLine>> FLines;  // of the intact blocks
 };
 
 }  // namespace quorvane

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
+#include <nettle/md5.h>
 
 #include "versioninfo/StVInfo.h"
 #include "versioninfo/linux/LinuxVersionApi.h"
@@ -73,11 +73,13 @@ inline std::vector<std::uint8_t> ReadBytes(const std::string& Path) {
 
 // The MD5 of Bytes in lowercase hexadecimal, as the dpkg database records it.
 inline std::string Md5Hex(const std::vector<std::uint8_t>& Bytes) {
-    unsigned char Sum[EVP_MAX_MD_SIZE];
-    unsigned Length = 0;
-    EVP_Digest(Bytes.data(), Bytes.size(), Sum, &Length, EVP_md5(), nullptr);
+    md5_ctx Context;
+    md5_init(&Context);
+    md5_update(&Context, Bytes.size(), Bytes.data());
+    std::uint8_t Sum[MD5_DIGEST_SIZE];
+    md5_digest(&Context, sizeof Sum, Sum);
     std::string Hex;
-    for (unsigned I = 0; I < Length; ++I) {
+    for (std::size_t I = 0; I < sizeof Sum; ++I) {
         char Pair[3];
         std::snprintf(Pair, sizeof Pair, "%02x", Sum[I]);
         Hex += Pair;
