@@ -188,6 +188,41 @@ TPicture KernelFlagPicture(int Size) {
     return Picture;
 }
 
+TPicture ProgramIconPicture(int Size) {
+    // Drawn on a 16 x 16 grid of cells that is scaled to Size.
+    struct TCells {
+        int Left, Top, Right, Bottom;  // inclusive
+        std::uint32_t Color;
+    };
+    constexpr std::uint32_t kNavy = OpaquePixel(0, 0, 128);
+    constexpr std::uint32_t kLine = OpaquePixel(255, 255, 255);
+    constexpr TCells Shapes[] = {
+        {2, 5, 3, 13, kLine},                            // the trunk
+        {4, 7, 5, 8, kLine},     {4, 12, 8, 13, kLine},  // branches
+        {1, 1, 4, 4, OpaquePixel(0, 160, 0)},            // the root, rated harmless
+        {6, 6, 9, 9, OpaquePixel(240, 208, 0)},          // a child of medium danger
+        {9, 11, 12, 14, OpaquePixel(240, 0, 0)},         // and a potentially dangerous one
+    };
+    TPicture Picture(Size, Size, kTransparentPixel);
+    const double Cell = Size / 16.0;
+    const auto Edge = [Cell](int GridLine) { return static_cast<int>(std::lround(GridLine * Cell)); };
+    // The rounded square: corners of radius 2.5 cells cut away.
+    const double Radius = 2.5;
+    for (int Y = 0; Y < Size; ++Y)
+        for (int X = 0; X < Size; ++X) {
+            const double GX = (X + 0.5) / Cell, GY = (Y + 0.5) / Cell;
+            const double DX = std::max({Radius - GX, GX - (16 - Radius), 0.0});
+            const double DY = std::max({Radius - GY, GY - (16 - Radius), 0.0});
+            if (DX * DX + DY * DY <= Radius * Radius)
+                Picture.Set(X, Y, kNavy);
+        }
+    for (const TCells& Shape : Shapes)
+        for (int Y = Edge(Shape.Top); Y < Edge(Shape.Bottom + 1); ++Y)
+            for (int X = Edge(Shape.Left); X < Edge(Shape.Right + 1); ++X)
+                Picture.Set(X, Y, Shape.Color);
+    return Picture;
+}
+
 TPicture LogoPicture(int Scale) {
     Scale = std::max(1, Scale);
     TPicture Picture(kLogoWidth * Scale, kLogoHeight * Scale, kLogoGround);

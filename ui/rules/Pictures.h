@@ -34,6 +34,10 @@ TPicture GenericWindowPicture(int Size);
 // square outline, Size x Size, on a transparent ground.
 TPicture KernelFlagPicture(int Size);
 
+// The program's own icon, Size x Size: a process tree whose entries carry the
+// colours of the ratings, on a rounded navy square; transparent corners.
+TPicture ProgramIconPicture(int Size);
+
 // The toolbar logo at a whole scale factor: (125 x 32) * Scale, opaque, light
 // lettering on the mid-gray (128, 128, 128) ground that is drawn transparent.
 TPicture LogoPicture(int Scale = 1);

@@ -35,6 +35,23 @@ TEST(Pictures, MotifsAtEveryIconSizeWithTransparency) {
     }
 }
 
+TEST(Pictures, ProgramIconKeepsItsProportionsAtEverySize) {
+    for (int Size : {16, 24, 32, 48, 64, 128, 256}) {
+        SCOPED_TRACE(Size);
+        const TPicture Icon = ProgramIconPicture(Size);
+        ASSERT_EQ(Icon.Width, Size);
+        ASSERT_EQ(Icon.Height, Size);
+        EXPECT_EQ(Icon.At(0, 0), kTransparentPixel) << "rounded corner";
+        EXPECT_EQ(Icon.At(Size / 2, Size - 1), OpaquePixel(0, 0, 128)) << "navy ground to the edge";
+        // The three rated entries cover the same share of the icon at every size.
+        int Rated = 0;
+        for (std::uint32_t Pixel : Icon.Pixels)
+            Rated += Pixel == OpaquePixel(0, 160, 0) || Pixel == OpaquePixel(240, 208, 0) ||
+                     Pixel == OpaquePixel(240, 0, 0);
+        EXPECT_EQ(Rated * 256 / (Size * Size), 3 * 16) << "three entries of 4 x 4 cells";
+    }
+}
+
 TEST(Pictures, LogoIsLightLetteringOnItsMidGrayGround) {
     const TPicture Logo = LogoPicture();
     ASSERT_EQ(Logo.Width, 125);
