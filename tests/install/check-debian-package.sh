@@ -5,13 +5,8 @@
 # Usage: check-debian-package.sh BUILD-FOLDER
 set -euo pipefail
 build=$(cd "$1" && pwd)
-out=$(mktemp -d)
-trap 'rm -rf "$out"' EXIT
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
+. "$(dirname "$0")/check-common.sh"
+out=$work
 
 if ! (cd "$out" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$out/package" >"$out/cpack.log" 2>&1); then
   cat "$out/cpack.log" >&2
@@ -46,5 +41,4 @@ version=$(awk -F'\t' '{print $4}' <<<"$line")
 [ "$maker" = "Quorvane Software" ] && [ "$version" = 1.2.0.0 ] ||
   fail "the packaged program's own version data: $line"
 
-[ "$failures" -eq 0 ] && echo "${deb##*/}: Depends: $(field Depends)"
-exit $(( failures > 0 ))
+finish "${deb##*/}: Depends: $(field Depends)"

@@ -6,13 +6,8 @@
 # Usage: check-install.sh BUILD-FOLDER
 set -euo pipefail
 build=$1
-prefix=$(mktemp -d)
-trap 'rm -rf "$prefix"' EXIT
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
+. "$(dirname "$0")/check-common.sh"
+prefix=$work
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
@@ -81,5 +76,4 @@ env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/quorvane" >"$p
 [ "$(wc -l <"$prefix/err")" -eq 1 ] || fail "without a display the window program wrote: $(cat "$prefix/err")"
 grep -q '^quorvane: .*DISPLAY' "$prefix/err" || fail "the message without a display: $(cat "$prefix/err")"
 
-[ "$failures" -eq 0 ] && echo "the installation is complete and its programs run"
-exit $(( failures > 0 ))
+finish "the installation is complete and its programs run"

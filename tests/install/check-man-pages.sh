@@ -6,14 +6,13 @@
 set -euo pipefail
 pages=$1
 report=$2
-failures=0
+. "$(dirname "$0")/check-common.sh"
 
 for page in "$pages"/*.1; do
   for width in 78n 60n; do
     warnings=$(LC_ALL=C.UTF-8 groff -t -man -Tutf8 -ww -z -rLL="$width" "$page" 2>&1) || warnings+=" (groff failed)"
     if [ -n "$warnings" ]; then
-      echo "FAIL: ${page##*/} at line length $width: $warnings" >&2
-      failures=$((failures + 1))
+      fail "${page##*/} at line length $width: $warnings"
     fi
   done
 done
@@ -21,13 +20,11 @@ done
 # The page as text, its hyphens plain.
 text=$(LC_ALL=C.UTF-8 groff -t -man -Tascii -P-cbou "$pages/quorvane-report.1" 2>/dev/null)
 options=$("$report" --help | grep -oE -- '--[a-z][a-z-]*' | sort -u)
-[ -n "$options" ] || { echo "FAIL: no options found in the help" >&2; exit 1; }
+[ -n "$options" ] || fail "no options found in the help"
 for option in $options; do
   if ! grep -qE -- "(^|[^a-z-])$option([^a-z-]|\$)" <<<"$text"; then
-    echo "FAIL: the man page of quorvane-report does not describe $option" >&2
-    failures=$((failures + 1))
+    fail "the man page of quorvane-report does not describe $option"
   fi
 done
 
-[ "$failures" -eq 0 ] && echo "man pages format cleanly and describe the options:" $options
-exit $(( failures > 0 ))
+finish "man pages format cleanly and describe the options: $(echo $options)"
