@@ -81,6 +81,8 @@ int RunReportCommand(const std::vector<std::string>& Arguments, IProcessSource& 
             OptionsEnded = true;
         } else if (Argument == "--help" || Argument == "-h") {
             return WriteOut(Out, Err, LoadStr(TStringId::sCmdHelp));
+        } else if (Argument == "--version") {
+            return WriteOut(Out, Err, std::string(kProgram) + " " + QUORVANE_VERSION + "\n");
         } else if (Argument == "--files") {
             if (!Options.Operands.empty())
                 return UsageError(Err, LoadStr(TStringId::sCmdFilesBeforePaths));

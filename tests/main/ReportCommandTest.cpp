@@ -114,6 +114,20 @@ TEST_F(ReportCommandTest, HelpExplainsBothForms) {
     EXPECT_TRUE(Processes.ImageQueries.empty());
 }
 
+TEST_F(ReportCommandTest, VersionNamesTheProgramAndLoadsNothing) {
+    ASSERT_EQ(Run({"--version"}), kExitSuccess);
+    EXPECT_EQ(Out.str(), "quorvane-report 1.2.0.0\n");
+    EXPECT_TRUE(Err.str().empty());
+    EXPECT_TRUE(Processes.ImageQueries.empty());
+    ASSERT_EQ(Run({"--help"}), kExitSuccess);
+    EXPECT_NE(Out.str().find("quorvane-report --version"), std::string::npos) << "the help names the option";
+    // After the first path of "--files" it is a file name like any other.
+    Versions.Problems["--version"] = "No such file or directory";
+    EXPECT_EQ(Run({"--files", "/sbin/init", "--version"}), kExitFileUnexamined);
+    EXPECT_NE(Out.str().find("\r\n--version\t"), std::string::npos) << Out.str();
+}
+
+
 // The fields of each line of a tab-separated text.
 std::vector<std::vector<std::string>> Rows(const std::string& Text) {
     std::vector<std::vector<std::string>> Result;
