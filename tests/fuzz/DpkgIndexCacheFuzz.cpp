@@ -28,7 +28,7 @@ void Read(std::string_view Text, bool CheckSums) {
     for (const std::string_view Path : {"/", "/a", "/usr/bin/bash", "/zzzz"})
         Find(Path);
     std::size_t Lines = 0;
-    for (std::size_t Pos = 0; Pos < Text.size() && Lines < 256; ++Lines) {
+    for (std::size_t Pos = 0; Pos < Text.size() && Lines < 32; ++Lines) {
         std::size_t End = Text.find('\n', Pos);
         if (End == std::string_view::npos)
             End = Text.size();
