@@ -12,7 +12,12 @@
 #include <QApplication>
 #include <QElapsedTimer>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <malloc.h>
+#include <string>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -22,6 +27,7 @@
 #include "fakes/FakeVersionApi.h"
 #include "probes/Probes.h"
 #include "ui/qt/MainFrm.h"
+#include "ui/qt/QtTestApp.h"
 #include "versioninfo/VersionApi.h"
 
 extern char** environ;
@@ -30,16 +36,6 @@ namespace quorvane {
 namespace {
 
 bench::TSleepers Sleepers;
-
-QApplication& App() {
-    static int Argc = 1;
-    static char Name[] = "bench_window_reload";
-    static char* Argv[] = {Name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* Application = new QApplication(Argc, Argv);
-    return *Application;
-}
 
 // Milliseconds of each step of the reloads so far.
 struct TSplit {
@@ -106,15 +102,24 @@ double TimePs() {
     return WIFEXITED(Status) && WEXITSTATUS(Status) == 0 ? Seconds : -1;
 }
 
+// The window over the live system with Sleepers sleeping processes, shown:
+// its first reload has built the caches and read the files.
+struct TLiveWindow {
+    explicit TLiveWindow(std::size_t Count) {
+        Sleepers.Resize(Count);
+        Form.show();
+        QApplication::processEvents();
+    }
+    QApplication& App = testing::TestApp();
+    const std::unique_ptr<IProcessSource> Processes = CreateSystemProcessSource();
+    const std::unique_ptr<IVersionApi> Versions = CreateSystemVersionApi();
+    TFrmMain Form{*Processes, *Versions};
+};
+
 // The live window over the sleeping processes, ps in every round beside it.
 void BM_WindowReloadBesidePs(benchmark::State& State) {
-    Sleepers.Resize(static_cast<std::size_t>(State.range(0)));
-    App();
-    const auto Processes = CreateSystemProcessSource();
-    const auto Versions = CreateSystemVersionApi();
-    TFrmMain Form(*Processes, *Versions);
-    Form.show();  // the first reload: caches built, files read
-    QApplication::processEvents();
+    TLiveWindow Live(static_cast<std::size_t>(State.range(0)));
+    TFrmMain& Form = Live.Form;
     TSplit Split;
     double Ps = 0;
     for (auto _ : State) {
@@ -136,10 +141,48 @@ void BM_WindowReloadBesidePs(benchmark::State& State) {
 BENCHMARK(BM_WindowReloadBesidePs)->Arg(1000)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WindowReloadBesidePs)->Arg(5000)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 
+// Resident set size of this process, in kilobytes (VmRSS of /proc/self/status).
+double ResidentKilobytes() {
+    std::ifstream Status("/proc/self/status");
+    for (std::string Line; std::getline(Status, Line);)
+        if (Line.rfind("VmRSS:", 0) == 0)
+            return std::atof(Line.c_str() + 6);
+    return 0;
+}
+
+// Bytes the heap holds in use now.
+double HeapKilobytes() { return static_cast<double>(::mallinfo2().uordblks) / 1024.0; }
+
+// Memory over many reloads of the live window (records, tree, both image
+// lists): what the heap holds after the first reload and after the last, and
+// the resident set. Run it under heaptrack for the peak.
+void BM_WindowReloadMemory(benchmark::State& State) {
+    TLiveWindow Live(static_cast<std::size_t>(State.range(0)));
+    TFrmMain& Form = Live.Form;
+    const double HeapFirst = HeapKilobytes();
+    const double ResidentFirst = ResidentKilobytes();
+    double HeapMost = HeapFirst;
+    std::int64_t Round = 0;
+    for (auto _ : State) {
+        Form.btnReload->click();
+        Form.repaint();
+        HeapMost = std::max(HeapMost, HeapKilobytes());
+        if (++Round == 10 || Round == 100)
+            State.counters["heap_" + std::to_string(Round) + "_kb"] = HeapKilobytes();
+    }
+    State.counters["heap_first_kb"] = HeapFirst;
+    State.counters["heap_last_kb"] = HeapKilobytes();
+    State.counters["heap_most_kb"] = HeapMost;
+    State.counters["rss_first_kb"] = ResidentFirst;
+    State.counters["rss_last_kb"] = ResidentKilobytes();
+    State.counters["items"] = static_cast<double>(Form.Catalogue().Count());
+}
+BENCHMARK(BM_WindowReloadMemory)->Arg(1000)->Iterations(1000)->Unit(benchmark::kMillisecond);
+
 // A synthetic catalogue of State.range(0) processes, four children to a parent,
 // one image for all but the kernel's.
 void BM_WindowFillSynthetic(benchmark::State& State) {
-    App();
+    testing::TestApp();
     testing::TFakeProcessSource Source;
     testing::TFakeVersionApi Versions;
     Versions.Add("/usr/bin/worker", testing::FakeFile("Maintainer", "Worker", "1.0"));
