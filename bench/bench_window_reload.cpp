@@ -5,8 +5,9 @@
 // and 5,000 sleeping ones in a PID namespace of the benchmark's own.
 //
 // BM_WindowFillSynthetic fills the tree from a synthetic catalogue of growing
-// size (a tree four children wide, so about log4(n) levels deep): the cost
-// per item of filling and expanding must not grow with the tree.
+// size (four children to a parent, so about log4(n) levels deep; or all under
+// one parent): the cost per item of filling and expanding must not grow with
+// the tree.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -179,8 +180,9 @@ void BM_WindowReloadMemory(benchmark::State& State) {
 }
 BENCHMARK(BM_WindowReloadMemory)->Arg(1000)->Iterations(1000)->Unit(benchmark::kMillisecond);
 
-// A synthetic catalogue of State.range(0) processes, four children to a parent,
-// one image for all but the kernel's.
+// A synthetic catalogue of State.range(0) processes, State.range(1) children to
+// a parent (0: all under one parent, as many processes of one service), one
+// image for all but the kernel's.
 void BM_WindowFillSynthetic(benchmark::State& State) {
     testing::TestApp();
     testing::TFakeProcessSource Source;
@@ -188,8 +190,10 @@ void BM_WindowFillSynthetic(benchmark::State& State) {
     Versions.Add("/usr/bin/worker", testing::FakeFile("Maintainer", "Worker", "1.0"));
     Source.Processes.push_back(testing::Process("[System Process]", 0, 0));
     const auto Count = static_cast<std::uint32_t>(State.range(0));
+    const auto Width = static_cast<std::uint32_t>(State.range(1));
     for (std::uint32_t Id = 1; Id < Count; ++Id)
-        Source.Processes.push_back(testing::ProcessWithImage("worker", Id, (Id - 1) / 4, "/usr/bin/worker"));
+        Source.Processes.push_back(
+            testing::ProcessWithImage("worker", Id, Width == 0 ? (Id == 1 ? 0 : 1) : (Id - 1) / Width, "/usr/bin/worker"));
     TFrmMain Form(Source, Versions);
     Form.show();
     QApplication::processEvents();
@@ -202,9 +206,8 @@ void BM_WindowFillSynthetic(benchmark::State& State) {
     SetSplitCounters(State, Split, Form.Catalogue().Count());
 }
 BENCHMARK(BM_WindowFillSynthetic)
-    ->Arg(1000)
-    ->Arg(5000)
-    ->Arg(20000)
+    ->ArgsProduct({{1000, 5000, 20000}, {4, 0}})
+    ->ArgNames({"items", "width"})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 

@@ -430,9 +430,23 @@ void TFrmMain::FillTree() {
 }
 
 void TFrmMain::ExpandTree() {
+    // Through the model's index of each entry, made from its row: an entry
+    // asked for its own index searches its parent's children for it, which
+    // costs the square of their number under a parent of many processes.
     const std::vector<const TCatalogueNode*>& Order = FCatalogue->TreeOrder();
-    for (std::size_t I = 0; I < Order.size() && I < FItems.size(); ++I)
-        FItems[I]->setExpanded(Order[I]->Expanded);
+    const QAbstractItemModel* Model = TreeView->model();
+    std::unordered_map<const TCatalogueNode*, QModelIndex> IndexOf;
+    std::unordered_map<const TCatalogueNode*, int> NextRow;  // by parent; null: the top level
+    IndexOf.reserve(Order.size());
+    for (std::size_t I = 0; I < Order.size() && I < FItems.size(); ++I) {
+        const TCatalogueNode* Node = Order[I];
+        const auto Parent = Node->Parent() ? IndexOf.find(Node->Parent()) : IndexOf.end();
+        const TCatalogueNode* ParentNode = Parent != IndexOf.end() ? Node->Parent() : nullptr;
+        const QModelIndex Index =
+            Model->index(NextRow[ParentNode]++, 0, Parent != IndexOf.end() ? Parent->second : QModelIndex());
+        IndexOf.emplace(Node, Index);
+        TreeView->setExpanded(Index, Node->Expanded);
+    }
 }
 
 void TFrmMain::ReloadStepDone(TReloadStep Step) {
