@@ -143,14 +143,15 @@ bool SameFile(const std::string& A, const std::string& B) {
            StatA.st_ino == StatB.st_ino;
 }
 
-// True when the maps file names the image's file by the same device and inode
-// that Path has now. Only a match is conclusive: the kernel may state the
-// device of a layer below the one that stat shows (overlay, btrfs).
-bool MapsNameFileOf(const proc::TMappingExtent& Mappings, const struct stat& Path) {
+// True when the maps file names the image's file by the device and inode that
+// PathNow (the stat of the image's path) gives. Only a match is conclusive:
+// the kernel may state the device of a layer below the one that stat shows
+// (overlay, btrfs).
+bool MapsNameFileOf(const proc::TMappingExtent& Mappings, const struct stat& PathNow) {
     std::uint32_t Major = 0, Minor = 0;
     std::uint64_t Inode = 0;
-    return Mappings.FileIdentity(Major, Minor, Inode) && major(Path.st_dev) == Major && minor(Path.st_dev) == Minor &&
-           static_cast<std::uint64_t>(Path.st_ino) == Inode;
+    return Mappings.FileIdentity(Major, Minor, Inode) && major(PathNow.st_dev) == Major &&
+           minor(PathNow.st_dev) == Minor && static_cast<std::uint64_t>(PathNow.st_ino) == Inode;
 }
 
 bool ParseProcessId(const char* Name, std::uint32_t& Id) {
