@@ -394,8 +394,14 @@ TEST_F(FakeProcTimesTest, QueriesTakeTheWalksReadsOnceAndThenReadAnew) {
     P.Maps = TFakeProcRoot::MapsLine(0x1000, 0x3000, First);
     P.SystemTicks = 2 * Ticks;
     Fake.Add(P);
+    const std::string Neighbour = Fake.AddFile("neighbour");
+    TFakeProcess N = Process(29, 1, "neighbour");
+    N.Exe = Neighbour;
+    N.Maps = TFakeProcRoot::MapsLine(0x1000, 0x2000, Neighbour);
+    N.SystemTicks = 5 * Ticks;
+    Fake.Add(N);
     TLinuxProcessSource Source(Fake.Proc().string());
-    ASSERT_EQ(Walk(Source).at(1).ExeFile, "first");
+    ASSERT_EQ(Walk(Source).at(2).ExeFile, "first");
 
     // The process runs another program since (as after an exec).
     const std::string Second = Fake.AddFile("second");
@@ -413,6 +419,11 @@ TEST_F(FakeProcTimesTest, QueriesTakeTheWalksReadsOnceAndThenReadAnew) {
     EXPECT_EQ(Path, First);
     ASSERT_TRUE(Source.QueryProcessTimes(30, Start, Kernel, Cpu, Class, Remark));
     EXPECT_EQ(Kernel, "00:00:02.000");
+    ASSERT_TRUE(Source.QueryImageFile(29, Path, Size, Remark));  // each process its own reads
+    EXPECT_EQ(Path, Neighbour);
+    EXPECT_EQ(Size, 0x1000u);
+    ASSERT_TRUE(Source.QueryProcessTimes(29, Start, Kernel, Cpu, Class, Remark));
+    EXPECT_EQ(Kernel, "00:00:05.000");
 
     ASSERT_TRUE(Source.QueryImageFile(30, Path, Size, Remark));
     EXPECT_EQ(Path, Second);
@@ -425,7 +436,7 @@ TEST_F(FakeProcTimesTest, QueriesTakeTheWalksReadsOnceAndThenReadAnew) {
     // The next walk reads everything again.
     P.SystemTicks = 9 * Ticks;
     Fake.Add(P);
-    ASSERT_EQ(Walk(Source).at(1).ExeFile, "second");
+    ASSERT_EQ(Walk(Source).at(2).ExeFile, "second");
     ASSERT_TRUE(Source.QueryProcessTimes(30, Start, Kernel, Cpu, Class, Remark));
     EXPECT_EQ(Kernel, "00:00:09.000");
 }
