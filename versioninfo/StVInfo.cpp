@@ -120,8 +120,14 @@ void TStCustomVersionInfo::LoadVersionInfo() {
     if (Size == 0)
         throw EStVersionInfoError(LastError == kErrorResourceTypeNotFound ? stscNoVerInfo : stscVerInfoFail);
 
-    // Released on every way out of the load.
-    std::vector<unsigned char> Block(Size);
+    // Released on every way out of the load. The block gets zero-filled room
+    // behind the reported size: VerQueryValueA puts its ANSI copies of the
+    // texts behind the root node, up to twice the root's wLength further on,
+    // and a root wLength larger than the resource puts them past a block of
+    // exactly the reported size. The walks of a crafted block read on into
+    // this room too. wLength is 16 bits, so the room covers every block.
+    constexpr std::size_t kVersionApiRoom = 3 * 0x10000;
+    std::vector<unsigned char> Block(std::size_t{Size} + kVersionApiRoom);
     if (!FApi.GetFileVersionInfo(Name, Handle, Size, Block.data()))
         throw EStVersionInfoError(stscVerInfoFail);
 
