@@ -7,7 +7,8 @@
 #   scripts/fuzz.sh [--seconds N] [--runs N] [TARGET...]
 #
 # --seconds bounds each target's run in time (default 30), --runs in executions
-# (a long run: --runs 10000000). Without TARGET every target runs. An input
+# (a long run: --runs 10000000); QUORVANE_FUZZ_BUILD names another build
+# folder. Without TARGET every target runs. An input
 # that crashes, leaks, reads out of bounds or takes more than 10 seconds is
 # kept in build/fuzz/findings/TARGET/ and fails the run. Each target's number
 # of executions is printed at its end.
@@ -21,14 +22,14 @@ while [ $# -gt 0 ]; do
   case $1 in
     --seconds) seconds=$2; shift 2 ;;
     --runs) runs=$2; seconds=0; shift 2 ;;
-    -h|--help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) echo "fuzz.sh: unknown option $1" >&2; exit 2 ;;
     *) targets+=("$1"); shift ;;
   esac
 done
 
 command -v clang++-14 >/dev/null || { echo "clang++-14 not found (Debian packages clang-14, libclang-rt-14-dev)" >&2; exit 1; }
-build=build/fuzz
+build=${QUORVANE_FUZZ_BUILD:-build/fuzz}
 CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_FUZZ=ON \
   -DQUORVANE_TESTS=OFF -DQUORVANE_WINDOW=OFF >/dev/null
 if [ ${#targets[@]} -eq 0 ]; then
