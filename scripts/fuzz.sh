@@ -46,7 +46,8 @@ for target in "${targets[@]}"; do
   limit=(-max_total_time="$seconds")
   [ -n "$runs" ] && limit=(-runs="$runs")
   log=$build/$target.log
-  echo "fuzz.sh: $target (${runs:+$runs executions}${runs:-$seconds s})"
+  if [ -n "$runs" ]; then bound="$runs executions"; else bound="$seconds s"; fi
+  echo "fuzz.sh: $target ($bound)"
   rc=0
   "$build/tests/fuzz/$target" "${limit[@]}" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
     -artifact_prefix="$findings/" "$corpus" "$seeds" >"$log" 2>&1 || rc=$?
