@@ -9,7 +9,7 @@
 # --seconds bounds each target's run in time (default 30), --runs in executions
 # (a long run: --runs 10000000); QUORVANE_FUZZ_BUILD names another build
 # folder. Without TARGET every target runs. An input
-# that crashes, leaks, reads out of bounds or takes more than 10 seconds is
+# that crashes, leaks, reads out of bounds or takes more than 30 seconds is
 # kept in build/fuzz/findings/TARGET/ and fails the run. Each target's number
 # of executions is printed at its end.
 set -euo pipefail
@@ -49,7 +49,7 @@ for target in "${targets[@]}"; do
   if [ -n "$runs" ]; then bound="$runs executions"; else bound="$seconds s"; fi
   echo "fuzz.sh: $target ($bound)"
   rc=0
-  "$build/tests/fuzz/$target" "${limit[@]}" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
+  "$build/tests/fuzz/$target" "${limit[@]}" -timeout=30 -rss_limit_mb=4096 -print_final_stats=1 \
     -artifact_prefix="$findings/" "$corpus" "$seeds" >"$log" 2>&1 || rc=$?
   executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
   echo "fuzz.sh: $target: ${executions:-?} executions, corpus of $(ls "$corpus" | wc -l) inputs"
