@@ -162,8 +162,8 @@ QIcon TQtIconSink::IconOf(const std::string& FilePath) {
         Icon = QIcon::fromTheme(QStringLiteral("application-x-executable"));
     if (Icon.isNull()) {
         // No icon theme at all: the window's own generic image.
-        Icon.addPixmap(QPixmap::fromImage(GenericWindowPicture(16)));
-        Icon.addPixmap(QPixmap::fromImage(GenericWindowPicture(32)));
+        Icon.addPixmap(QPixmap::fromImage(QtImage(GenericWindowPicture(16))));
+        Icon.addPixmap(QPixmap::fromImage(QtImage(GenericWindowPicture(32))));
     }
     FCache.emplace(FilePath, Icon);
     return Icon;

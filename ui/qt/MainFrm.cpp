@@ -119,7 +119,7 @@ TFrmMain::TFrmMain(IProcessSource& Source, IVersionApi& VersionApi, TFrmMainServ
     PaintBoxHeader = new TPaintBox(QStringLiteral("PaintBoxHeader"), pnlTool);
     imgLogo = new TImage(QStringLiteral("imgLogo"), pnlTool, true, false, true);
     imgLogo->setGeometry(607, 0, 132, 33);
-    imgLogo->SetPicture(LogoPicture());
+    imgLogo->SetPicture(QtImage(LogoPicture()));
     btnReload = new QPushButton(QStringLiteral("Actualize"), pnlTool);
     btnReload->setObjectName(QStringLiteral("btnReload"));
     btnReload->setGeometry(8, 4, 113, 25);
@@ -168,10 +168,10 @@ TFrmMain::TFrmMain(IProcessSource& Source, IVersionApi& VersionApi, TFrmMainServ
     MemoPalette.setColor(QPalette::Base, QColor(255, 255, 224));
     MemoHint->setPalette(MemoPalette);
 
-    ImageList.AddImage(GenericWindowPicture(16));
-    ImageList.AddImage(KernelFlagPicture(16));
-    ImageListLarge.AddImage(GenericWindowPicture(32));
-    ImageListLarge.AddImage(KernelFlagPicture(32));
+    ImageList.AddImage(QtImage(GenericWindowPicture(16)));
+    ImageList.AddImage(QtImage(KernelFlagPicture(16)));
+    ImageListLarge.AddImage(QtImage(GenericWindowPicture(32)));
+    ImageListLarge.AddImage(QtImage(KernelFlagPicture(32)));
     SaveDialog.Filter = Q(LoadStr(TStringId::sReportFilter));
     SaveDialog.Run = [](QWidget* Owner, const QString& Filter) -> std::optional<QString> {
         const QString Name = QFileDialog::getSaveFileName(Owner, Q(LoadStr(TStringId::sReportDialogTitle)), {}, Filter);
