@@ -135,10 +135,15 @@ TEST_F(WholeFileTest, DescriptorsNamedByPathAreWrittenWithoutTruncating) {
     std::string Error;
     EXPECT_TRUE(WriteWholeFile("/dev/fd/" + std::to_string(Append), "one\n", Error)) << Error;
     EXPECT_TRUE(WriteWholeFile("/proc/self/fd/" + std::to_string(Append), "two\n", Error)) << Error;
-    const TChildResult Stdout = WriteInChild("/dev/stdout", "three\n", false, [Append] { ::dup2(Append, 1); });
-    EXPECT_TRUE(Stdout.Ok) << Stdout.Error;
+    // /dev/stdout, where it is the usual link into the descriptor folder.
+    std::string Expected = "earlier line\none\ntwo\n";
+    if (fs::is_symlink("/dev/stdout")) {
+        const TChildResult Stdout = WriteInChild("/dev/stdout", "three\n", false, [Append] { ::dup2(Append, 1); });
+        EXPECT_TRUE(Stdout.Ok) << Stdout.Error;
+        Expected += "three\n";
+    }
     ::close(Append);
-    EXPECT_EQ(ReadFile(Log), "earlier line\none\ntwo\nthree\n");
+    EXPECT_EQ(ReadFile(Log), Expected);
     EXPECT_EQ(Stat(Log).st_ino, Inode);
 
     // A pipe by descriptor and a named pipe by path.
