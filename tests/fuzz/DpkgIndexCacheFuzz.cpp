@@ -5,9 +5,33 @@
 // to every path line of the input and to a few fixed paths.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
+#include "fuzz/FuzzSeeds.h"
 #include "versioninfo/linux/DpkgIndexCache.h"
+
+namespace quorvane::fuzz {
+
+// A small index, and one of several blocks with a very short first path.
+std::vector<TInput> FuzzSeeds() {
+    const std::vector<TPackageInfo> Packages = {{"werkzeug", "1:2.4-1", "Anna <a@example.org>", "Ein Werkzeug"},
+                                                {"libding:amd64", "0.9", "Bert", "Eine\tBibliothek"}};
+    std::vector<TInput> Seeds = {Bytes(BuildIndexCache("/", "stamp 1", Packages,
+                                                       {{"/usr/bin/bash", 0, "0123456789abcdef0123456789abcdef"},
+                                                        {"/usr/lib/x/libding.so", 1, ""}}))};
+    std::vector<TIndexedFile> Files = {{"/a", 0, ""}};
+    for (int I = 0; I < 700; ++I) {
+        std::string Number = std::to_string(I);
+        Files.push_back({"/usr/share/doc/p/f" + std::string(4 - Number.size(), '0') + Number, std::uint32_t(I % 2),
+                         I % 3 ? "" : "0123456789abcdef0123456789abcdef"});
+    }
+    Seeds.push_back(Bytes(BuildIndexCache("/", "stamp 2", Packages, Files)));
+    return Seeds;
+}
+
+}  // namespace quorvane::fuzz
 
 namespace {
 

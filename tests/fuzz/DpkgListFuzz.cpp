@@ -4,7 +4,17 @@
 #include <cstdint>
 #include <string_view>
 
+#include "fuzz/FuzzSeeds.h"
 #include "versioninfo/linux/DpkgDatabase.h"
+
+namespace quorvane::fuzz {
+
+std::vector<TInput> FuzzSeeds() {
+    return {Bytes("/.\n/bin\n/bin/werkzeug\n/usr/share/werkzeug/\nrelative\n/usr/share/a\tb\r\n/usr/lib/x/libding.so"),
+            Bytes("/usr/bin/tool\n/usr/bin/tool.distrib\nother\n/etc/local\n/etc/local.orig\n:\n/x\n")};
+}
+
+}  // namespace quorvane::fuzz
 
 namespace {
 

@@ -3,7 +3,19 @@
 #include <cstdint>
 #include <string_view>
 
+#include "fuzz/FuzzSeeds.h"
 #include "versioninfo/linux/DpkgDatabase.h"
+
+namespace quorvane::fuzz {
+
+std::vector<TInput> FuzzSeeds() {
+    return {Bytes("0123456789abcdef0123456789abcdef  usr/bin/werkzeug\n"
+                  "0123456789ABCDEF0123456789ABCDEF *usr/share/werkzeug/run.sh\r\n"
+                  "0123456789abcdef0123456789abcdef usr/lib/x/libding.so\nshort  usr/bin/x\n"
+                  "0123456789abcdef0123456789abcdef  ")};
+}
+
+}  // namespace quorvane::fuzz
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
     const std::string_view Text(reinterpret_cast<const char*>(Data), Size);

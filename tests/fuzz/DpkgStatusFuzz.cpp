@@ -3,7 +3,23 @@
 #include <cstdint>
 #include <string_view>
 
+#include "fuzz/FuzzSeeds.h"
 #include "versioninfo/linux/DpkgDatabase.h"
+
+namespace quorvane::fuzz {
+
+std::vector<TInput> FuzzSeeds() {
+    return {Bytes("Package: gone\nStatus: deinstall ok config-files\nVersion: 1\n\n"
+                  "Package: tool\r\nStatus: install ok installed\r\nMaintainer: Anna <a@example.org>\r\n"
+                  "Architecture: amd64\nMulti-Arch: same\nVersion: 1:2.4-1\n"
+                  "Description: Ein Werkzeug\n Lang.\n .\n Mehr.\n"
+                  "Conffiles:\n /etc/tool.conf 0123456789ABCDEF0123456789abcdef\n"
+                  " /etc/old.conf 0123456789abcdef0123456789abcdef obsolete\n /etc/new.conf newconffile\n\n"
+                  "Package: waiting\nStatus: install ok triggers-pending\nVersion: 3\n"),
+            Bytes("Package: a\nStatus: install ok installed\nConffiles:\n /e 0123456789abcdef0123456789abcdef")};
+}
+
+}  // namespace quorvane::fuzz
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
     const std::string_view Text(reinterpret_cast<const char*>(Data), Size);

@@ -20,8 +20,12 @@ constexpr std::size_t kMaxCacheBytes = 16u << 20;
 
 std::atomic<std::uint64_t> HashedBytes{0};
 
+// Wraps around beyond the year 2262 instead of overflowing: some file systems
+// (tmpfs) take any time a user sets. An identity only needs to differ when the
+// time does, and the change time, which no user sets, moves with every write.
 std::int64_t Nanoseconds(const timespec& Time) {
-    return static_cast<std::int64_t>(Time.tv_sec) * 1000000000 + Time.tv_nsec;
+    return static_cast<std::int64_t>(static_cast<std::uint64_t>(Time.tv_sec) * 1000000000u +
+                                     static_cast<std::uint64_t>(Time.tv_nsec));
 }
 
 template <typename T>

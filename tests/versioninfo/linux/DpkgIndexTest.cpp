@@ -424,5 +424,25 @@ TEST(FileDigestsTest, ChecksumsPersistAcrossRunsUnlessTheCacheIsDamaged) {
     EXPECT_GT(BytesHashed(), Hashed);
 }
 
+TEST(FileDigestsTest, FileTimesFarInTheFutureOrPastStillTellFilesApart) {
+    // tmpfs keeps whatever time a user sets, far beyond what nanoseconds since
+    // 1970 hold in 64 bits.
+    struct stat Info {};
+    Info.st_dev = 1;
+    Info.st_ino = 2;
+    Info.st_size = 3;
+    Info.st_mtim = {99999999999, 5};
+    Info.st_ctim = {-99999999999, 0};
+    const TFileIdentity Far = IdentityOf(Info);
+    EXPECT_EQ(IdentityOf(Info), Far);
+    Info.st_mtim.tv_nsec = 6;
+    EXPECT_FALSE(IdentityOf(Info) == Far);
+    TDigestMap Digests{{Far, TDigest{"0123456789abcdef0123456789abcdef", true}}};
+    TDigestMap Read;
+    ASSERT_TRUE(TFileDigests::ParseCacheText(TFileDigests::CacheText(Digests), Read));
+    ASSERT_EQ(Read.count(Far), 1u);
+    EXPECT_EQ(Read.at(Far).Md5, "0123456789abcdef0123456789abcdef");
+}
+
 }  // namespace
 }  // namespace quorvane
