@@ -1,0 +1,148 @@
+#include "tests/ui/win32/WindowTesting.h"
+
+#include <winternl.h>
+
+#include <algorithm>
+
+namespace quorvane::win32::testing {
+namespace {
+
+bool UnderWine() {
+    const HMODULE Ntdll = ::GetModuleHandleA("ntdll.dll");
+    return Ntdll && ::GetProcAddress(Ntdll, "wine_get_version");
+}
+
+// One entry of the GDI handle table that Wine shares through the process
+// environment block, laid out as Windows lays out its own.
+struct TGdiHandleEntry {
+    std::uint64_t Object;
+    std::uint16_t ProcessId;
+    std::uint16_t Count;
+    std::uint16_t Unique;  // low byte: type bits and, in bit 7, the stock flag
+    std::uint8_t Type;
+    std::uint8_t Flags;
+    std::uint64_t UserPointer;
+};
+static_assert(sizeof(TGdiHandleEntry) == 24);
+
+constexpr std::size_t kGdiHandleCount = 0x10000;
+constexpr std::size_t kPebGdiHandleTable = 0xF8;  // offset in the 64-bit process environment block
+
+DWORD WineGdiObjectCount() {
+    const auto* Peb = reinterpret_cast<const std::uint8_t*>(NtCurrentTeb()->ProcessEnvironmentBlock);
+    const auto* Table = *reinterpret_cast<const TGdiHandleEntry* const*>(Peb + kPebGdiHandleTable);
+    if (!Table)
+        return 0;
+    DWORD Count = 0;
+    for (std::size_t I = 0; I < kGdiHandleCount; ++I)
+        Count += Table[I].Type != 0 && !(Table[I].Unique & 0x80);
+    return Count;
+}
+
+BOOL CALLBACK CountChild(HWND, LPARAM Count) {
+    ++*reinterpret_cast<DWORD*>(Count);
+    return TRUE;
+}
+
+BOOL CALLBACK CountOwnTopLevel(HWND Window, LPARAM Count) {
+    DWORD Process = 0;
+    ::GetWindowThreadProcessId(Window, &Process);
+    if (Process == ::GetCurrentProcessId()) {
+        ++*reinterpret_cast<DWORD*>(Count);
+        // Children are counted once: EnumChildWindows walks all descendants.
+        ::EnumChildWindows(Window, CountChild, Count);
+    }
+    return TRUE;
+}
+
+DWORD WineUserObjectCount() {
+    DWORD Count = 0;
+    ::EnumWindows(CountOwnTopLevel, reinterpret_cast<LPARAM>(&Count));
+    // Wine's USER handles are even numbers from 0x20 on; a handle without its
+    // generation bits names whatever object holds that slot now.
+    for (UINT_PTR Handle = 0x20; Handle < 0xFFF0; Handle += 2) {
+        if (::IsMenu(reinterpret_cast<HMENU>(Handle)))
+            ++Count;
+        ICONINFO Info{};
+        if (::GetIconInfo(reinterpret_cast<HICON>(Handle), &Info)) {
+            ++Count;
+            if (Info.hbmMask)
+                ::DeleteObject(Info.hbmMask);
+            if (Info.hbmColor)
+                ::DeleteObject(Info.hbmColor);
+        }
+    }
+    return Count;
+}
+
+}  // namespace
+
+TRendering::TRendering(HWND Window) {
+    RECT Client{};
+    ::GetClientRect(Window, &Client);
+    FWidth = Client.right;
+    FHeight = Client.bottom;
+    if (FWidth <= 0 || FHeight <= 0)
+        return;
+    BITMAPINFO Info{};
+    Info.bmiHeader.biSize = sizeof Info.bmiHeader;
+    Info.bmiHeader.biWidth = FWidth;
+    Info.bmiHeader.biHeight = -FHeight;
+    Info.bmiHeader.biPlanes = 1;
+    Info.bmiHeader.biBitCount = 32;
+    void* Bits = nullptr;
+    const HBITMAP Bitmap = ::CreateDIBSection(nullptr, &Info, DIB_RGB_COLORS, &Bits, nullptr, 0);
+    const HDC Dc = ::CreateCompatibleDC(nullptr);
+    const HGDIOBJ Previous = ::SelectObject(Dc, Bitmap);
+    ::SendMessageA(Window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(Dc), PRF_CLIENT | PRF_ERASEBKGND);
+    ::GdiFlush();
+    const auto* Pixels = static_cast<const std::uint32_t*>(Bits);
+    FPixels.assign(Pixels, Pixels + static_cast<std::size_t>(FWidth) * FHeight);
+    for (std::uint32_t& Pixel : FPixels)
+        Pixel &= 0x00FFFFFF;
+    ::SelectObject(Dc, Previous);
+    ::DeleteDC(Dc);
+    ::DeleteObject(Bitmap);
+}
+
+COLORREF TRendering::At(int X, int Y) const {
+    if (X < 0 || Y < 0 || X >= FWidth || Y >= FHeight)
+        return CLR_INVALID;
+    const std::uint32_t Pixel = FPixels[static_cast<std::size_t>(Y) * FWidth + X];
+    return RGB(Pixel >> 16 & 0xFF, Pixel >> 8 & 0xFF, Pixel & 0xFF);
+}
+
+int TRendering::Count(const RECT& Area, COLORREF Color) const {
+    int Count = 0;
+    for (int Y = std::max<LONG>(Area.top, 0); Y < std::min<LONG>(Area.bottom, FHeight); ++Y)
+        for (int X = std::max<LONG>(Area.left, 0); X < std::min<LONG>(Area.right, FWidth); ++X)
+            Count += At(X, Y) == Color;
+    return Count;
+}
+
+void PumpMessages() {
+    MSG Message;
+    while (::PeekMessageA(&Message, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&Message);
+        ::DispatchMessageA(&Message);
+    }
+}
+
+RECT BoundsOf(HWND Window) {
+    RECT Bounds{};
+    ::GetWindowRect(Window, &Bounds);
+    ::MapWindowPoints(HWND_DESKTOP, ::GetParent(Window), reinterpret_cast<POINT*>(&Bounds), 2);
+    return Bounds;
+}
+
+DWORD GdiObjectCount() {
+    const DWORD Count = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+    return Count == 0 && UnderWine() ? WineGdiObjectCount() : Count;
+}
+
+DWORD UserObjectCount() {
+    const DWORD Count = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS);
+    return Count == 0 && UnderWine() ? WineUserObjectCount() : Count;
+}
+
+}  // namespace quorvane::win32::testing
