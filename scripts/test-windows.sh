@@ -35,13 +35,7 @@ fi
 trap quorvane_stop_wine EXIT
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  make_prefix() {
-    "${run[@]}" "$QUORVANE_WINE" wineboot -i >/dev/null 2>&1 || true
-    # The server writes the registry files when it ends.
-    "$QUORVANE_WINESERVER" -w
-    [ -f "$WINEPREFIX/system.reg" ] || { echo "wineboot made no prefix in $WINEPREFIX" >&2; return 1; }
-  }
-  quorvane_step "make the Wine prefix" make_prefix || exit 1
+  quorvane_step "make the Wine prefix" quorvane_make_wine_prefix "${run[@]}" || exit 1
 fi
 quorvane_step "run the Windows tests under Wine" \
   "${run[@]}" ctest --test-dir "$build" --output-on-failure -j "$jobs" || exit 1
