@@ -436,6 +436,13 @@ LRESULT TFrmMain::HandleMessage(UINT Message, WPARAM wParam, LPARAM lParam) {
     case WM_DPICHANGED:
         OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
+    case WM_SYSCOLORCHANGE:
+        // The common controls learn of new system colours only from their parent.
+        for (HWND Control : {TreeView, StatusBar.Handle(), btnReload, btnReport})
+            ::SendMessageA(Control, WM_SYSCOLORCHANGE, 0, 0);
+        ::SendMessageA(TreeView, TVM_SETBKCOLOR, 0, static_cast<LPARAM>(::GetSysColor(COLOR_BTNFACE)));
+        ::RedrawWindow(FHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+        return 0;
     default:
         return ::DefWindowProcA(FHandle, Message, wParam, lParam);
     }

@@ -540,6 +540,8 @@ TEST_F(MainFrmTest, IntroTextWithItsAttributesAndTheWebLink) {
     TFrmMain& F = Form();
     const std::vector<std::string> Expected = AppendedLines(IntroText());
     EXPECT_EQ(F.MemoHint.Lines(), Expected);
+    const auto Bars = [&] { return ::GetWindowLongPtrA(F.MemoHint.Handle(), GWL_STYLE) & (WS_VSCROLL | WS_HSCROLL); };
+    EXPECT_EQ(Bars(), 0) << "the intro fits: no scroll bar";
     EXPECT_EQ(F.MemoHint.Line(0), "Hier erhalten sie weitere Informationen.");
     const CHARFORMAT2A Heading = FormatAt(LineStart(0));
     EXPECT_TRUE(Heading.dwEffects & CFE_BOLD);
@@ -559,6 +561,11 @@ TEST_F(MainFrmTest, IntroTextWithItsAttributesAndTheWebLink) {
     F.StringGrid.ClickCell(0, 0);
     ::SendMessageA(F.MemoHint.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
     EXPECT_EQ(Opened.size(), 2u) << "field help shown: the memo opens nothing";
+
+    // The longest help needs the vertical bar, shown from its first line; never a horizontal one.
+    F.StringGrid.ClickCell(0, 14);
+    EXPECT_EQ(Bars(), WS_VSCROLL);
+    EXPECT_EQ(::SendMessageA(F.MemoHint.Handle(), EM_GETFIRSTVISIBLELINE, 0, 0), 0);
 }
 
 TEST_F(MainFrmTest, ReportThroughTheChosenName) {
