@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "ui/rules/WindowRules.h"
+#include "ui/win32/Drawing.h"
 #include "ui/win32/Handles.h"
 
 namespace quorvane::win32 {
@@ -52,8 +53,7 @@ bool SavePng(HBITMAP Bitmap, const std::string& File) {
     TComPtr<IWICBitmapEncoder> Encoder;
     TComPtr<IWICBitmapFrameEncode> Frame;
     TComPtr<IPropertyBag2> Options;
-    std::wstring Name(static_cast<std::size_t>(::MultiByteToWideChar(CP_ACP, 0, File.c_str(), -1, nullptr, 0)), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, File.c_str(), -1, Name.data(), static_cast<int>(Name.size()));
+    const std::wstring Name = WideFromAnsi(File);
     UINT Width = 0;
     UINT Height = 0;
     WICPixelFormatGUID Format = GUID_WICPixelFormat24bppBGR;

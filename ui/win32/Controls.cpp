@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "ui/win32/Dpi.h"
+#include "ui/win32/Drawing.h"
 
 namespace quorvane::win32 {
 namespace {
@@ -58,21 +59,6 @@ RECT ClientRect(HWND Window) {
     RECT Client{};
     ::GetClientRect(Window, &Client);
     return Client;
-}
-
-void FillSolid(HDC Dc, const RECT& Rect, COLORREF Color) {
-    const COLORREF Previous = ::SetDCBrushColor(Dc, Color);
-    ::FillRect(Dc, &Rect, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
-    ::SetDCBrushColor(Dc, Previous);
-}
-
-std::wstring Widen(const std::string& Text) {
-    if (Text.empty())
-        return {};
-    const int Length = ::MultiByteToWideChar(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0);
-    std::wstring Wide(static_cast<std::size_t>(Length), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), Wide.data(), Length);
-    return Wide;
 }
 
 // Tab leaves the memo for the next control instead of being swallowed by it.
@@ -563,7 +549,8 @@ void TStringGrid::Paint(HDC Dc, const RECT& Dirty) {
             RECT Overlap;
             if (!::IntersectRect(&Overlap, &Cell, &Dirty))
                 continue;
-            const unsigned State = (Row == FRow ? gdSelected : 0u) | (Row == FRow && Col == 0 && Focused ? gdFocused : 0u);
+            const unsigned State =
+                (Row == FRow ? gdSelected : 0u) | (Row == FRow && Col == 0 && Focused ? gdFocused : 0u);
             const TSavedDc Saved(Dc);
             ::IntersectClipRect(Dc, Cell.left, Cell.top, Cell.right, Cell.bottom);
             if (OnDrawCell) {
@@ -770,7 +757,7 @@ void TRichMemo::AppendLine(const std::string& Text, bool Bold, bool Underline, C
     std::wstring Inserted = FEmpty ? std::wstring() : std::wstring(L"\r");
     for (std::size_t Pos = 0;;) {
         const std::size_t Break = Text.find("\r\n", Pos);
-        Inserted += Widen(Text.substr(Pos, Break == std::string::npos ? std::string::npos : Break - Pos));
+        Inserted += WideFromAnsi(Text.substr(Pos, Break == std::string::npos ? std::string::npos : Break - Pos));
         if (Break == std::string::npos)
             break;
         Inserted += L'\r';

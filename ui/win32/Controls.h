@@ -67,7 +67,9 @@ public:
     int Width() const { return FBounds.right - FBounds.left; }
     int Height() const { return FBounds.bottom - FBounds.top; }
     void SetBounds(int Left, int Top, int Width, int Height);
-    void SetBounds(const RECT& Bounds) { SetBounds(Bounds.left, Bounds.top, Bounds.right - Bounds.left, Bounds.bottom - Bounds.top); }
+    void SetBounds(const RECT& Bounds) {
+        SetBounds(Bounds.left, Bounds.top, Bounds.right - Bounds.left, Bounds.bottom - Bounds.top);
+    }
 
     // Draws the control; Dc is clipped to the control's bounds.
     virtual void Paint(HDC Dc) = 0;

@@ -15,6 +15,7 @@
 #include "ui/rules/WindowRules.h"
 #include "ui/win32/Align.h"
 #include "ui/win32/Dpi.h"
+#include "ui/win32/Drawing.h"
 #include "ui/win32/Pictures.h"
 
 namespace quorvane::win32 {
@@ -57,20 +58,6 @@ void SetFont(HWND Window, HFONT Font) { ::SendMessageA(Window, WM_SETFONT, reint
 void Place(HWND Window, const RECT& Bounds) {
     ::SetWindowPos(Window, nullptr, Bounds.left, Bounds.top, Bounds.right - Bounds.left, Bounds.bottom - Bounds.top,
                    SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void FillSolid(HDC Dc, const RECT& Rect, COLORREF Color) {
-    const COLORREF Previous = ::SetDCBrushColor(Dc, Color);
-    ::FillRect(Dc, &Rect, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
-    ::SetDCBrushColor(Dc, Previous);
-}
-
-std::wstring Widen(const std::string& Text) {
-    const int Length = ::MultiByteToWideChar(CP_ACP, 0, Text.c_str(), -1, nullptr, 0);
-    std::wstring Wide(static_cast<std::size_t>(std::max(Length, 1)), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, Text.c_str(), -1, Wide.data(), Length);
-    Wide.resize(Wide.size() - 1);
-    return Wide;
 }
 
 std::string RunningProgramDirectory() {
@@ -158,7 +145,9 @@ private:
 TFrmMain::TFrmMain(IProcessSource& Source, IVersionApi& VersionApi, TFrmMainServices Services)
     : StVersionInfo(nullptr, VersionApi), FSource(Source), FServices(std::move(Services)) {
     if (!FServices.OpenUrl)
-        FServices.OpenUrl = [](const std::string& Address) { ::HlinkNavigateString(nullptr, Widen(Address).c_str()); };
+        FServices.OpenUrl = [](const std::string& Address) {
+            ::HlinkNavigateString(nullptr, WideFromAnsi(Address).c_str());
+        };
     if (!FServices.ShowMessage)
         FServices.ShowMessage = [](HWND Owner, const std::string& Text, const std::string& Caption, UINT Flags) {
             ::MessageBoxA(Owner, Text.c_str(), Caption.c_str(), Flags);
@@ -195,8 +184,9 @@ TFrmMain::TFrmMain(IProcessSource& Source, IVersionApi& VersionApi, TFrmMainServ
     // Placed where designed, not centred: the client area at the designed
     // position and size, whatever frame the system draws around it.
     FDpi = FServices.Dpi ? *FServices.Dpi : DpiAtPoint({kLeft, kTop});
-    FMainWidth = S(kMainWidth);
-    const RECT Client{S(kLeft), S(kTop), S(kLeft) + S(kClientWidth), S(kTop) + S(kClientHeight)};
+    FMainWidth = Scaled(kMainWidth);
+    const RECT Client{Scaled(kLeft), Scaled(kTop), Scaled(kLeft) + Scaled(kClientWidth),
+                      Scaled(kTop) + Scaled(kClientHeight)};
     const RECT Outer = OuterRectForClient(Client, kWindowStyle, 0, FDpi);
     ::CreateWindowExA(0, kWindowClass, LoadStr(TStringId::sAppTitle).c_str(), kWindowStyle, Outer.left, Outer.top,
                       Outer.right - Outer.left, Outer.bottom - Outer.top, nullptr, nullptr, Instance, this);
@@ -224,7 +214,7 @@ TFrmMain::~TFrmMain() {
         ::DestroyWindow(FHandle);
 }
 
-int TFrmMain::S(int DesignPixels) const { return Scale(DesignPixels, FDpi); }
+int TFrmMain::Scaled(int DesignPixels) const { return Scale(DesignPixels, FDpi); }
 
 void TFrmMain::Show(int CmdShow) {
     if (!FHandle)
@@ -293,13 +283,13 @@ void TFrmMain::CreateComponents() {
     };
     pnlHint.OnResize = [this] {
         Place(MemoHint.Handle(), pnlHint.InnerRect());
-        MemoHint.SetMargin(S(kMemoMargin));
+        MemoHint.SetMargin(Scaled(kMemoMargin));
     };
     Splitter1.OnMoved = [this](int Delta) {
         RECT Client{};
         ::GetClientRect(FHandle, &Client);
-        const int Widest = Client.right - S(kSplitterWidth) - S(kDetailsMinWidth);
-        FMainWidth = std::max(S(kMainMinWidth), std::min(FMainWidth + Delta, Widest));
+        const int Widest = Client.right - Scaled(kSplitterWidth) - Scaled(kDetailsMinWidth);
+        FMainWidth = std::max(Scaled(kMainMinWidth), std::min(FMainWidth + Delta, Widest));
         AlignForm();
     };
     StringGrid.OnDrawCell = [this](int Col, int Row, const RECT& Rect, unsigned State, HDC Canvas) {
@@ -313,56 +303,60 @@ void TFrmMain::ApplyDpi(int Dpi) {
         FMainWidth = ::MulDiv(FMainWidth, Dpi, FDpi);
     FDpi = Dpi;
 
-    FFont = MakeFont("MS Sans Serif", -S(11), false);
-    FTreeFont = MakeFont("MS Sans Serif", -S(8), false);
-    FTitleFont = MakeFont("Arial", -S(16), true);
+    FFont = MakeFont("MS Sans Serif", -Scaled(11), false);
+    FTreeFont = MakeFont("MS Sans Serif", -Scaled(8), false);
+    FTitleFont = MakeFont("Arial", -Scaled(16), true);
     for (HWND Control : {btnReload, btnReport, StatusBar.Handle(), MemoHint.Handle()})
         SetFont(Control, FFont.Get());
     SetFont(TreeView, FTreeFont.Get());
     StringGrid.SetFont(FFont.Get());
-    StringGrid.SetDefaultSizes(S(kDefaultColWidth), S(kRowHeight));
+    StringGrid.SetDefaultSizes(Scaled(kDefaultColWidth), Scaled(kRowHeight));
     lblTitle.SetFont(FTitleFont.Get());
 
-    pnlMain.SetBorderWidth(S(4));
-    pnlDetails.SetBorderWidth(S(4));
-    pnlTitle.SetBorderWidth(S(2));
-    pnlHint.SetBorderWidth(S(5));
-    Place(btnReload, {S(8), S(4), S(8) + S(113), S(4) + S(25)});
-    Place(btnReport, {S(128), S(4), S(128) + S(105), S(4) + S(25)});
-    imgLogo.SetBounds(imgLogo.Left(), imgLogo.Top(), S(132), S(33));
+    pnlMain.SetBorderWidth(Scaled(4));
+    pnlDetails.SetBorderWidth(Scaled(4));
+    pnlTitle.SetBorderWidth(Scaled(2));
+    pnlHint.SetBorderWidth(Scaled(5));
+    Place(btnReload, {Scaled(8), Scaled(4), Scaled(8) + Scaled(113), Scaled(4) + Scaled(25)});
+    Place(btnReport, {Scaled(128), Scaled(4), Scaled(128) + Scaled(105), Scaled(4) + Scaled(25)});
+    imgLogo.SetBounds(imgLogo.Left(), imgLogo.Top(), Scaled(132), Scaled(33));
     imgLogo.SetPicture(PictureBitmap(LogoAtDpi(Dpi), 24));
-    imgIcon.SetBounds(S(4), S(4), S(32), S(32));
+    imgIcon.SetBounds(Scaled(4), Scaled(4), Scaled(32), Scaled(32));
     StatusBar.SetDpi(Dpi);
     ::SendMessageA(TreeView, TVM_SETBKCOLOR, 0, static_cast<LPARAM>(::GetSysColor(COLOR_BTNFACE)));
 
     // Image lists of the new size: the two motifs drawn for it, then the
     // process icons of the old lists, so every index keeps its picture.
-    const int Small = S(16);
-    const int Large = S(32);
-    if (ImageList.Width() != Small || !ImageList.Handle()) {
-        TImageListHandle NewSmall = TImageList::NewList(Small, Small);
-        TImageListHandle NewLarge = TImageList::NewList(Large, Large);
-        AddPicture(NewSmall.Get(), GenericWindowPicture(Small));
-        AddPicture(NewSmall.Get(), KernelFlagPicture(Small));
-        AddPicture(NewLarge.Get(), GenericWindowPicture(Large));
-        AddPicture(NewLarge.Get(), KernelFlagPicture(Large));
+    const int SmallSize = Scaled(16);
+    const int LargeSize = Scaled(32);
+    if (ImageList.Width() != SmallSize || !ImageList.Handle()) {
+        TImageListHandle NewSmall = TImageList::NewList(SmallSize, SmallSize);
+        TImageListHandle NewLarge = TImageList::NewList(LargeSize, LargeSize);
+        AddPicture(NewSmall.Get(), GenericWindowPicture(SmallSize));
+        AddPicture(NewSmall.Get(), KernelFlagPicture(SmallSize));
+        AddPicture(NewLarge.Get(), GenericWindowPicture(LargeSize));
+        AddPicture(NewLarge.Get(), KernelFlagPicture(LargeSize));
         for (int Index = 2; Index < ImageListLarge.Count(); ++Index) {
             const TIconHandle Icon(::ImageList_GetIcon(ImageListLarge.Handle(), Index, ILD_NORMAL));
             ::ImageList_ReplaceIcon(NewSmall.Get(), -1, Icon.Get());
             ::ImageList_ReplaceIcon(NewLarge.Get(), -1, Icon.Get());
         }
-        ImageList.Reset(std::move(NewSmall), Small, Small);
-        ImageListLarge.Reset(std::move(NewLarge), Large, Large);
-        ::SendMessageA(TreeView, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(ImageList.Handle()));
+        // The tree lets go of the old list before the list goes.
+        ::SendMessageA(TreeView, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(NewSmall.Get()));
+        ImageList.Reset(std::move(NewSmall), SmallSize, SmallSize);
+        ImageListLarge.Reset(std::move(NewLarge), LargeSize, LargeSize);
     }
     // After the image list, which may change the tree's indentation.
-    ::SendMessageA(TreeView, TVM_SETINDENT, static_cast<WPARAM>(S(kTreeIndent)), 0);
+    ::SendMessageA(TreeView, TVM_SETINDENT, static_cast<WPARAM>(Scaled(kTreeIndent)), 0);
 
     // The program's own icon at the sizes of the title bar and the task switcher.
-    FIconLarge = PictureIcon(ProgramIconPicture(SystemMetricForDpi(SM_CXICON, Dpi)));
-    FIconSmall = PictureIcon(ProgramIconPicture(SystemMetricForDpi(SM_CXSMICON, Dpi)));
-    ::SendMessageA(FHandle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FIconLarge.Get()));
-    ::SendMessageA(FHandle, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(FIconSmall.Get()));
+    // The window keeps using the old icons until it has the new ones.
+    TIconHandle Large = PictureIcon(ProgramIconPicture(SystemMetricForDpi(SM_CXICON, Dpi)));
+    TIconHandle Small = PictureIcon(ProgramIconPicture(SystemMetricForDpi(SM_CXSMICON, Dpi)));
+    ::SendMessageA(FHandle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(Large.Get()));
+    ::SendMessageA(FHandle, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(Small.Get()));
+    FIconLarge = std::move(Large);
+    FIconSmall = std::move(Small);
 }
 
 // ---------------------------------------------------------------- layout
@@ -371,8 +365,8 @@ void TFrmMain::AlignForm() {
     RECT Client{};
     ::GetClientRect(FHandle, &Client);
     std::vector<TAlignedChild> Children = {
-        {TAlign::alTop, S(kToolHeight)},    {TAlign::alBottom, S(kStatusHeight)},
-        {TAlign::alLeft, FMainWidth},       {TAlign::alLeft, S(kSplitterWidth)},
+        {TAlign::alTop, Scaled(kToolHeight)},    {TAlign::alBottom, Scaled(kStatusHeight)},
+        {TAlign::alLeft, FMainWidth},       {TAlign::alLeft, Scaled(kSplitterWidth)},
         {TAlign::alClient, 0},
     };
     AlignChildren(Client, Children);
@@ -385,8 +379,8 @@ void TFrmMain::AlignForm() {
 
 void TFrmMain::AlignDetails() {
     std::vector<TAlignedChild> Children = {
-        {TAlign::alTop, S(kTitleHeight)},
-        {TAlign::alBottom, S(kHintHeight), pnlHint.Visible()},
+        {TAlign::alTop, Scaled(kTitleHeight)},
+        {TAlign::alBottom, Scaled(kHintHeight), pnlHint.Visible()},
         {TAlign::alClient, 0},
     };
     AlignChildren(pnlDetails.InnerRect(), Children);
@@ -525,8 +519,8 @@ LRESULT TFrmMain::OnNotify(HWND, int, NMHDR* Header) {
 }
 
 void TFrmMain::OnGetMinMaxInfo(HWND, LPMINMAXINFO Info) {
-    const RECT Smallest{0, 0, S(kMainMinWidth) + S(kSplitterWidth) + S(kDetailsMinWidth),
-                        S(kToolHeight) + S(kStatusHeight) + S(kPanelMinHeight)};
+    const RECT Smallest{0, 0, Scaled(kMainMinWidth) + Scaled(kSplitterWidth) + Scaled(kDetailsMinWidth),
+                        Scaled(kToolHeight) + Scaled(kStatusHeight) + Scaled(kPanelMinHeight)};
     const RECT Outer = OuterRectForClient(Smallest, kWindowStyle, 0, FDpi);
     Info->ptMinTrackSize = {Outer.right - Outer.left, Outer.bottom - Outer.top};
 }
@@ -773,8 +767,8 @@ void TFrmMain::StringGridDrawCell(int ACol, int ARow, const RECT& Rect, unsigned
     ::SetBkColor(Canvas, Background);
     ::SetBkMode(Canvas, OPAQUE);
     const std::string& Text = StringGrid.Cells(ACol, ARow);
-    ::ExtTextOutA(Canvas, Rect.left + S(kCellTextOffset), Rect.top + S(kCellTextOffset), ETO_CLIPPED | ETO_OPAQUE,
-                  &Rect, Text.c_str(), static_cast<UINT>(Text.size()), nullptr);
+    ::ExtTextOutA(Canvas, Rect.left + Scaled(kCellTextOffset), Rect.top + Scaled(kCellTextOffset),
+                  ETO_CLIPPED | ETO_OPAQUE, &Rect, Text.c_str(), static_cast<UINT>(Text.size()), nullptr);
 }
 
 void TFrmMain::StringGridSelectCell(int, int ARow, bool&) {

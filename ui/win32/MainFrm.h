@@ -131,7 +131,8 @@ private:
 
     void CreateComponents();
     void ApplyDpi(int Dpi);
-    int S(int DesignPixels) const;
+    // A length of the window description at the window's resolution.
+    int Scaled(int DesignPixels) const;
     void AlignForm();
     void AlignDetails();
     void SetHintVisible(bool Visible);

@@ -252,7 +252,8 @@ TEST(ProgramIconFile, EverySizeReadsBackAsDrawn) {
         const int Size = Sizes[I];
         SCOPED_TRACE(Size);
         const std::uint8_t* Entry = File.data() + 6 + 16 * I;
-        const std::uint32_t Bytes = Entry[8] | Entry[9] << 8 | Entry[10] << 16 | static_cast<std::uint32_t>(Entry[11]) << 24;
+        const std::uint32_t Bytes =
+            Entry[8] | Entry[9] << 8 | Entry[10] << 16 | static_cast<std::uint32_t>(Entry[11]) << 24;
         const std::uint32_t Offset =
             Entry[12] | Entry[13] << 8 | Entry[14] << 16 | static_cast<std::uint32_t>(Entry[15]) << 24;
         ASSERT_LE(static_cast<std::size_t>(Offset) + Bytes, File.size());

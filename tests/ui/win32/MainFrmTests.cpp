@@ -316,7 +316,8 @@ TEST_F(MainFrmTest, PlatformCheckNamesTheVersionOrRefusesAndCloses) {
 TEST_F(MainFrmTest, TreeInTreeOrderFullyExpandedWithItsImages) {
     TFrmMain& F = Form();
     const auto Next = [&](HTREEITEM Item, UINT Code) {
-        return reinterpret_cast<HTREEITEM>(::SendMessageA(F.TreeView, TVM_GETNEXTITEM, Code, reinterpret_cast<LPARAM>(Item)));
+        return reinterpret_cast<HTREEITEM>(
+            ::SendMessageA(F.TreeView, TVM_GETNEXTITEM, Code, reinterpret_cast<LPARAM>(Item)));
     };
     const auto Text = [&](HTREEITEM Item) {
         char Buffer[64] = {};
@@ -746,7 +747,8 @@ TEST_F(MainFrmTest, WindowResizeAndSplitterRealignEverything) {
 
     MINMAXINFO Limits{};
     ::SendMessageA(F.Handle(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&Limits));
-    const RECT Smallest = OuterRectForClient({0, 0, 403, 402}, static_cast<DWORD>(::GetWindowLongPtrA(F.Handle(), GWL_STYLE)), 0, 96);
+    const RECT Smallest =
+        OuterRectForClient({0, 0, 403, 402}, static_cast<DWORD>(::GetWindowLongPtrA(F.Handle(), GWL_STYLE)), 0, 96);
     EXPECT_EQ(Limits.ptMinTrackSize.x, Smallest.right - Smallest.left);
     EXPECT_EQ(Limits.ptMinTrackSize.y, Smallest.bottom - Smallest.top);
 }
@@ -764,7 +766,8 @@ TEST_F(MainFrmTest, CellColoursWithAndWithoutFocus) {
     {
         const TRendering Grid = Render(F.StringGrid.Handle());
         EXPECT_EQ(Grid.At(Inside(0, 3).x, Inside(0, 3).y), ::GetSysColor(COLOR_HIGHLIGHT)) << "the focused cell";
-        EXPECT_EQ(Grid.At(Inside(1, 3).x, Inside(1, 3).y), ::GetSysColor(COLOR_WINDOW)) << "selected alone changes nothing";
+        EXPECT_EQ(Grid.At(Inside(1, 3).x, Inside(1, 3).y), ::GetSysColor(COLOR_WINDOW))
+            << "selected alone changes nothing";
         EXPECT_EQ(Grid.At(Inside(0, 4).x, Inside(0, 4).y), ::GetSysColor(COLOR_BTNFACE));
         EXPECT_EQ(Grid.At(Inside(1, 4).x, Inside(1, 4).y), ::GetSysColor(COLOR_WINDOW));
         const RECT Label = F.StringGrid.CellRect(0, 3);
