@@ -70,6 +70,8 @@ int RunReportCommand(const std::vector<std::string>& Arguments, IProcessSource& 
             OptionsEnded = true;
         } else if (Argument == "--help" || Argument == "-h") {
             return WriteOut(Out, Err, LoadStr(TStringId::sCmdHelp));
+        } else if (Argument == "--version") {
+            return WriteOut(Out, Err, std::string(kProgram) + " " + QUORVANE_VERSION + "\n");
         } else if (Argument == "--files") {
             if (!Operands.empty())
                 return UsageError(Err, LoadStr(TStringId::sCmdFilesBeforePaths));

@@ -11,14 +11,50 @@
 #include <QIcon>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 
 #include "probes/Probes.h"
 #include "resources/StringTable.h"
 #include "ui/qt/MainFrm.h"
+#include "ui/qt/Pictures.h"
+#include "ui/qt/Translations.h"
 #include "versioninfo/VersionApi.h"
 #include "versioninfo/linux/PeVersionResource.h"
 
 namespace {
+
+constexpr int kExitNoDisplay = 1;
+
+// Messages while the application object starts. Qt ends the program with
+// abort() and a screenful of text when no platform plugin can start, which
+// means there is no display: that becomes one line and an exit code. Every
+// other message is kept and shown once the start has succeeded.
+QStringList StartMessages;
+
+void StartMessageHandler(QtMsgType Type, const QMessageLogContext& Context, const QString& Message) {
+    if (Type == QtFatalMsg) {
+        // Qt's first complaint names the cause, e.g. "could not connect to display :1".
+        const QString Cause = StartMessages.isEmpty() ? Message : StartMessages.first();
+        std::fprintf(stderr, "quorvane: %s (Qt: %s)\n", quorvane::LoadStr(quorvane::TStringId::sNoDisplay).c_str(),
+                     Cause.simplified().toLocal8Bit().constData());
+        std::_Exit(kExitNoDisplay);
+    }
+    StartMessages << qFormatLogMessage(Type, Context, Message);
+}
+
+void ShowStartMessages() {
+    for (const QString& Message : StartMessages)
+        std::fprintf(stderr, "%s\n", Message.toLocal8Bit().constData());
+    StartMessages.clear();
+}
+
+// The program's own icon, drawn for the usual sizes.
+QIcon ProgramIcon() {
+    QIcon Icon;
+    for (int Size : {16, 24, 32, 48, 64, 128, 256})
+        Icon.addPixmap(QPixmap::fromImage(quorvane::QtImage(quorvane::ProgramIconPicture(Size))));
+    return Icon;
+}
 
 // The first icon group of a Windows executable, read with bounds checks by the
 // version back-end's PE reader.
@@ -61,8 +97,18 @@ void Snapshot(quorvane::TFrmMain& Form, const QString& FileName, const QString& 
 }  // namespace
 
 int main(int argc, char** argv) {
+    const QtMessageHandler DefaultHandler = qInstallMessageHandler(StartMessageHandler);
     QApplication App(argc, argv);
+    qInstallMessageHandler(DefaultHandler);
+    ShowStartMessages();
     App.setApplicationName(QString::fromStdString(quorvane::LoadStr(quorvane::TStringId::sAppTitle)));
+    App.setWindowIcon(ProgramIcon());
+    // The desktop entry that starts this program (its icon on Wayland).
+    QGuiApplication::setDesktopFileName(QStringLiteral("quorvane"));
+    // Qt's own dialogs and menus in the user's language.
+    const std::unique_ptr<QTranslator> QtTexts = quorvane::LoadQtTranslation(QLocale::system());
+    if (QtTexts)
+        QCoreApplication::installTranslator(QtTexts.get());
     // Outside a desktop session Qt knows no icon theme; Debian's default one then.
     if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == QLatin1String("hicolor"))
         QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));

@@ -3,6 +3,7 @@
 add_library(quorvane_reportcommand STATIC ${CMAKE_CURRENT_LIST_DIR}/ReportCommand.cpp)
 target_link_libraries(quorvane_reportcommand PUBLIC quorvane_report quorvane_catalogue quorvane_versioninfo
                                                     quorvane_common)
+target_compile_definitions(quorvane_reportcommand PRIVATE QUORVANE_VERSION="${PROJECT_VERSION}")
 
 if(TARGET quorvane_probes_system AND TARGET quorvane_versioninfo_system)
   add_executable(quorvane-report ${CMAKE_CURRENT_LIST_DIR}/ReportMain.cpp)
@@ -11,4 +12,5 @@ if(TARGET quorvane_probes_system AND TARGET quorvane_versioninfo_system)
   if(COMMAND quorvane_package_note)
     quorvane_package_note(quorvane-report)
   endif()
+  install(TARGETS quorvane-report RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()

@@ -5,8 +5,12 @@ if(TARGET quorvane_ui_qt AND TARGET quorvane_probes_system AND TARGET quorvane_v
   if(COMMAND quorvane_package_note)
     quorvane_package_note(quorvane)
   endif()
-  # The exit page lies beside the executable.
+  # The exit page lies beside the executable in the build tree; an
+  # installation keeps it in its data folder (see ui/qt/CMakeLists.txt), where
+  # the program looks when it is not beside it.
   add_custom_command(TARGET quorvane POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/resources/Quorvane.htm
             $<TARGET_FILE_DIR:quorvane>/Quorvane.htm)
+  install(TARGETS quorvane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${CMAKE_SOURCE_DIR}/resources/Quorvane.htm DESTINATION ${CMAKE_INSTALL_DATADIR}/quorvane)
 endif()

@@ -112,6 +112,18 @@ TEST_F(ReportCommandTest, HelpExplainsBothForms) {
     EXPECT_TRUE(Processes.ImageQueries.empty());
 }
 
+TEST_F(ReportCommandTest, VersionNamesTheProgramAndLoadsNothing) {
+    ASSERT_EQ(Run({"--version"}), kExitSuccess);
+    EXPECT_EQ(Out.str(), "quorvane-report 1.2.0.0\n");
+    EXPECT_TRUE(Err.str().empty());
+    EXPECT_TRUE(Processes.ImageQueries.empty());
+    ASSERT_EQ(Run({"--help"}), kExitSuccess);
+    EXPECT_NE(Out.str().find("quorvane-report --version"), std::string::npos) << "the help names the option";
+    // After "--files" it is a file name like any other.
+    EXPECT_EQ(Run({"--files", "--version"}), kExitSuccess);
+    EXPECT_EQ(Out.str().rfind(kFilesHeader + "--version\t", 0), 0u) << Out.str();
+}
+
 TEST_F(ReportCommandTest, FilesAreListedWithTheirValuesRemarkAndRating) {
     Versions.Add("/opt/described", FakeFile("", "A description", ""));
     Versions.Add("/opt/with\ttab", FakeFile("Tab\tCompany", "", ""));

@@ -9,6 +9,7 @@
 #include <QSizeGrip>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <cmath>
 
 namespace quorvane {
 
@@ -43,12 +44,13 @@ void DrawBevel(QPainter& Painter, const QRect& R, TBevel Bevel, const QPalette& 
     const QColor Shadow = Palette.color(QPalette::Dark);
     const QColor& TopLeft = Bevel == TBevel::Raised ? Light : Shadow;
     const QColor& BottomRight = Bevel == TBevel::Raised ? Shadow : Light;
-    Painter.setPen(TopLeft);
-    Painter.drawLine(R.left(), R.top(), R.right(), R.top());
-    Painter.drawLine(R.left(), R.top(), R.left(), R.bottom());
-    Painter.setPen(BottomRight);
-    Painter.drawLine(R.right(), R.top(), R.right(), R.bottom());
-    Painter.drawLine(R.left(), R.bottom(), R.right(), R.bottom());
+    // Filled one-pixel strips rather than lines: on a screen scaled by a
+    // fraction a strip still covers whole device pixels inside the panel,
+    // where a line can fall between them or beyond the panel's edge.
+    Painter.fillRect(QRect(R.left(), R.top(), R.width(), 1), TopLeft);
+    Painter.fillRect(QRect(R.left(), R.top(), 1, R.height()), TopLeft);
+    Painter.fillRect(QRect(R.right(), R.top(), 1, R.height()), BottomRight);
+    Painter.fillRect(QRect(R.left(), R.bottom(), R.width(), 1), BottomRight);
 }
 
 // Draws the tree's entries with the text colour its handler chooses.
@@ -159,13 +161,14 @@ void TImage::SetPicture(const QImage& Picture) {
         const QRgb Key = Picture.pixel(0, Picture.height() - 1);
         FDrawn.setMask(QBitmap::fromImage(Picture.createMaskFromColor(Key, Qt::MaskInColor)));
     }
+    FDrawn.setDevicePixelRatio(Picture.devicePixelRatio());
     update();
 }
 
 QRect TImage::PictureRect() const {
     if (FPicture.isNull())
         return {};
-    QSize Size = FPicture.size();
+    QSize Size = FPicture.deviceIndependentSize().toSize();
     if (FStretch)
         Size.scale(size(), Qt::KeepAspectRatio);
     if (!FCenter)
@@ -242,21 +245,31 @@ void TStatusBar::paintEvent(QPaintEvent*) {
 
 // ---------------------------------------------------------------- TImageList
 
-TImageList::TImageList(const QString& Name, int Width, int Height) : FName(Name), FWidth(Width), FHeight(Height) {
+TImageList::TImageList(const QString& Name, int Width, int Height, qreal PixelRatio)
+    : FName(Name), FWidth(Width), FHeight(Height), FPixelRatio(std::max<qreal>(PixelRatio, 1.0)) {
     FImages.reserve(4);
 }
 
+QSize TImageList::PixelSize() const {
+    return QSize(static_cast<int>(std::ceil(FWidth * FPixelRatio)),
+                 static_cast<int>(std::ceil(FHeight * FPixelRatio)));
+}
+
 int TImageList::AddImage(const QImage& Image) {
-    QPixmap Cell(FWidth, FHeight);
+    const QSize Pixels = PixelSize();
+    QPixmap Cell(Pixels);
     Cell.fill(Qt::transparent);
     if (!Image.isNull()) {
+        QImage Source = Image;
+        Source.setDevicePixelRatio(1.0);
         QPainter Painter(&Cell);
         Painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        const QImage Scaled = Image.size() == QSize(FWidth, FHeight)
-                                  ? Image
-                                  : Image.scaled(FWidth, FHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        Painter.drawImage((FWidth - Scaled.width()) / 2, (FHeight - Scaled.height()) / 2, Scaled);
+        const QImage Scaled = Source.size() == Pixels
+                                  ? Source
+                                  : Source.scaled(Pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        Painter.drawImage((Pixels.width() - Scaled.width()) / 2, (Pixels.height() - Scaled.height()) / 2, Scaled);
     }
+    Cell.setDevicePixelRatio(FPixelRatio);
     // The list grows by four images at a time.
     if (FImages.size() == FImages.capacity())
         FImages.reserve(FImages.size() + 4);
@@ -265,8 +278,8 @@ int TImageList::AddImage(const QImage& Image) {
 }
 
 int TImageList::Add(const QIcon& Icon) {
-    const QSize Wanted(FWidth, FHeight);
-    return AddImage(Icon.isNull() ? QImage() : Icon.pixmap(Wanted).toImage());
+    // The icon's own picture for the device pixels, where it has one.
+    return AddImage(Icon.isNull() ? QImage() : Icon.pixmap(QSize(FWidth, FHeight), FPixelRatio).toImage());
 }
 
 void TImageList::Trim(int Keep) {
@@ -307,6 +320,8 @@ TStringGrid::TStringGrid(const QString& Name, QWidget* Parent, int ColCount, int
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setWordWrap(false);
+    // Tab and Shift+Tab move the focus to the next control, not between cells.
+    setTabKeyNavigation(false);
     for (int R = 0; R < RowCount; ++R)
         for (int C = 0; C < ColCount; ++C) {
             auto* Item = new QTableWidgetItem();
@@ -367,12 +382,17 @@ void TStringGrid::mousePressEvent(QMouseEvent* Event) {
 
 void TStringGrid::currentChanged(const QModelIndex& Current, const QModelIndex& Previous) {
     QTableWidget::currentChanged(Current, Previous);
-    if (Current.isValid() && Current.column() != 0) {
-        // Keyboard movement sideways: back to column 0 of the row.
+    if (!Current.isValid())
+        return;
+    if (Current.column() != 0) {
+        // Keyboard movement sideways or to a row's end: back to column 0,
+        // which comes here again and tells about a new row then.
         selectionModel()->setCurrentIndex(model()->index(Current.row(), 0), QItemSelectionModel::NoUpdate);
         return;
     }
-    if (!FInMousePress && Current.isValid() && Current.row() != Previous.row() && OnSelectCell)
+    const bool NewRow = Current.row() != FCurrentRow;
+    FCurrentRow = Current.row();
+    if (NewRow && !FInMousePress && OnSelectCell)
         OnSelectCell(Current.column(), Current.row());
     viewport()->update();
 }
@@ -421,6 +441,15 @@ QColor TTreeView::EntryTextColor(QTreeWidgetItem* Item) {
     static_cast<const TTreeDelegate*>(itemDelegate())->Prepare(&Option, indexFromItem(Item));
     const bool Selected = Option.state & QStyle::State_Selected;
     return Option.palette.color(Selected ? QPalette::HighlightedText : QPalette::Text);
+}
+
+QRect TTreeView::IconRect(QTreeWidgetItem* Item) {
+    QStyleOptionViewItem Option;
+    initViewItemOption(&Option);
+    const QModelIndex Index = indexFromItem(Item);
+    static_cast<const TTreeDelegate*>(itemDelegate())->Prepare(&Option, Index);
+    Option.rect = visualRect(Index);
+    return style()->subElementRect(QStyle::SE_ItemViewItemDecoration, &Option, this);
 }
 
 bool TTreeView::edit(const QModelIndex& Index, EditTrigger Trigger, QEvent* Event) {
@@ -479,6 +508,13 @@ void TTreeView::drawRow(QPainter* Painter, const QStyleOptionViewItem& Option, c
     QTreeWidget::drawRow(Painter, Unmarked, Index);
 }
 
+void TTreeView::mousePressEvent(QMouseEvent* Event) {
+    // A press beside or below the entries keeps the selection.
+    if (!indexAt(Event->position().toPoint()).isValid())
+        return;
+    QTreeWidget::mousePressEvent(Event);
+}
+
 void TTreeView::focusInEvent(QFocusEvent* Event) {
     QTreeWidget::focusInEvent(Event);
     viewport()->update();
@@ -500,6 +536,9 @@ TRichMemo::TRichMemo(const QString& Name, QWidget* Parent) : QTextEdit(Parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setLineWrapMode(QTextEdit::WidgetWidth);
     setFocusPolicy(Qt::StrongFocus);
+    setTabChangesFocus(true);
+    // No menu of its own: the release of every mouse button belongs to OnMouseUp.
+    setContextMenuPolicy(Qt::NoContextMenu);
 }
 
 void TRichMemo::Clear() {

@@ -64,13 +64,15 @@ private:
 
 // A picture in a control: centred and/or stretched; drawn transparent, the
 // colour of the picture's bottom-left pixel left out (pictures with an alpha
-// channel bring their own transparency).
+// channel bring their own transparency). A picture whose device pixel ratio is
+// above 1 covers its size divided by that ratio, so a picture drawn for the
+// screen's scale stays sharp.
 class TImage : public QWidget {
 public:
     TImage(const QString& Name, QWidget* Parent, bool Center, bool Stretch, bool Transparent);
     void SetPicture(const QImage& Picture);
     const QImage& Picture() const { return FPicture; }
-    // Where the picture lands inside the control.
+    // Where the picture lands inside the control, in the control's pixels.
     QRect PictureRect() const;
 
 protected:
@@ -121,16 +123,22 @@ private:
     std::vector<TStatusPanel> FPanels;
 };
 
-// Images of one size, addressed by index.
+// Images of one size, addressed by index. Width and Height are in the
+// window's pixels; each image holds PixelRatio times as many device pixels
+// (rounded up), so that it fills its place sharply on a scaled screen.
 class TImageList {
 public:
-    TImageList(const QString& Name, int Width, int Height);
+    TImageList(const QString& Name, int Width, int Height, qreal PixelRatio = 1.0);
     const QString& Name() const { return FName; }
     int Width() const { return FWidth; }
     int Height() const { return FHeight; }
+    qreal PixelRatio() const { return FPixelRatio; }
+    // The device pixels of one image.
+    QSize PixelSize() const;
     int Count() const { return static_cast<int>(FImages.size()); }
     // Renders the icon at the list's size; answers its index.
     int Add(const QIcon& Icon);
+    // An image of any size, scaled to PixelSize() when it has another.
     int AddImage(const QImage& Image);
     // Keeps the first Count images.
     void Trim(int Count);
@@ -142,6 +150,7 @@ private:
     QString FName;
     int FWidth;
     int FHeight;
+    qreal FPixelRatio;
     std::vector<QPixmap> FImages;
 };
 
@@ -171,6 +180,7 @@ protected:
 
 private:
     bool FInMousePress = false;
+    int FCurrentRow = 0;  // the row of the current cell, whatever moved it
 };
 
 // The process tree. OnCustomDrawItem may change the text colour of an entry
@@ -185,11 +195,14 @@ public:
     bool DrawnSelected(const QModelIndex& Index) const;
     // The text colour the entry is drawn in now.
     QColor EntryTextColor(QTreeWidgetItem* Item);
+    // Where the entry's icon is drawn, in the viewport's pixels.
+    QRect IconRect(QTreeWidgetItem* Item);
 
 protected:
     bool edit(const QModelIndex& Index, EditTrigger Trigger, QEvent* Event) override;
     void drawBranches(QPainter* Painter, const QRect& Rect, const QModelIndex& Index) const override;
     void drawRow(QPainter* Painter, const QStyleOptionViewItem& Option, const QModelIndex& Index) const override;
+    void mousePressEvent(QMouseEvent* Event) override;
     void focusInEvent(QFocusEvent* Event) override;
     void focusOutEvent(QFocusEvent* Event) override;
 };

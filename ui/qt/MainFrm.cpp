@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
@@ -11,6 +12,7 @@
 #include <QSysInfo>
 #include <QUrl>
 #include <algorithm>
+#include <cmath>
 
 #include "catalogue/Risk.h"
 #include "report/Report.h"
@@ -47,9 +49,27 @@ QString QtFilter(const QString& Filter) {
     return Filters.join(QStringLiteral(";;"));
 }
 
-constexpr quintptr kNoNode = 0;
+// The logo for a screen scale: drawn at the next whole scale and shown at
+// 125 x 32 of the window's pixels, so it is sharp at whole scales.
+QImage ScaledLogo(qreal PixelRatio) {
+    const int Scale = std::max(1, static_cast<int>(std::ceil(PixelRatio)));
+    QImage Logo = QtImage(LogoPicture(Scale));
+    Logo.setDevicePixelRatio(Scale);
+    return Logo;
+}
 
 }  // namespace
+
+std::string ExitPageFolder(const QString& ProgramDirectory, const QString& DataFromProgram) {
+    const QString PageName = QStringLiteral("Quorvane.htm");  // the page ExitPageAddress names
+    const QDir Program(ProgramDirectory);
+    if (!Program.exists(PageName)) {
+        const QString Installed = QDir::cleanPath(Program.filePath(DataFromProgram));
+        if (QDir(Installed).exists(PageName))
+            return Installed.toStdString();
+    }
+    return ProgramDirectory.toStdString();
+}
 
 // ---------------------------------------------------------------- TSaveDialog
 
@@ -85,8 +105,8 @@ void TSplitter::paintEvent(QPaintEvent*) {
 TFrmMain::TFrmMain(IProcessSource& Source, IVersionApi& VersionApi, TFrmMainServices Services, QWidget* Parent)
     : QWidget(Parent),
       StVersionInfo(nullptr, VersionApi),
-      ImageList(QStringLiteral("ImageList"), 16, 16),
-      ImageListLarge(QStringLiteral("ImageListLarge"), 32, 32),
+      ImageList(QStringLiteral("ImageList"), 16, 16, devicePixelRatioF()),
+      ImageListLarge(QStringLiteral("ImageListLarge"), 32, 32, devicePixelRatioF()),
       FServices(std::move(Services)),
       FIcons(ImageList, ImageListLarge, FServices.ApplicationDirs) {
     if (!FServices.OpenUrl)
@@ -103,6 +123,8 @@ TFrmMain::TFrmMain(IProcessSource& Source, IVersionApi& VersionApi, TFrmMainServ
         FServices.KernelRelease = QSysInfo::kernelVersion().toStdString();
     if (!FServices.ProgramDirectory)
         FServices.ProgramDirectory = QCoreApplication::applicationDirPath().toStdString();
+    if (!FServices.ExitPageDirectory)
+        FServices.ExitPageDirectory = ExitPageFolder(Q(*FServices.ProgramDirectory), QStringLiteral(QUORVANE_DATA_FROM_BIN));
     FIcons.SetPeIconReader(FServices.PeIconReader);
     FCatalogue = std::make_unique<TCatalogue>(Source, StVersionInfo, &FIcons);
 
@@ -119,7 +141,7 @@ TFrmMain::TFrmMain(IProcessSource& Source, IVersionApi& VersionApi, TFrmMainServ
     PaintBoxHeader = new TPaintBox(QStringLiteral("PaintBoxHeader"), pnlTool);
     imgLogo = new TImage(QStringLiteral("imgLogo"), pnlTool, true, false, true);
     imgLogo->setGeometry(607, 0, 132, 33);
-    imgLogo->SetPicture(QtImage(LogoPicture()));
+    imgLogo->SetPicture(ScaledLogo(devicePixelRatioF()));
     btnReload = new QPushButton(QStringLiteral("Actualize"), pnlTool);
     btnReload->setObjectName(QStringLiteral("btnReload"));
     btnReload->setGeometry(8, 4, 113, 25);
@@ -168,13 +190,17 @@ TFrmMain::TFrmMain(IProcessSource& Source, IVersionApi& VersionApi, TFrmMainServ
     MemoPalette.setColor(QPalette::Base, QColor(255, 255, 224));
     MemoHint->setPalette(MemoPalette);
 
-    ImageList.AddImage(QtImage(GenericWindowPicture(16)));
-    ImageList.AddImage(QtImage(KernelFlagPicture(16)));
-    ImageListLarge.AddImage(QtImage(GenericWindowPicture(32)));
-    ImageListLarge.AddImage(QtImage(KernelFlagPicture(32)));
+    // The motifs drawn for the device pixels of the lists, not scaled up.
+    for (TImageList* List : {&ImageList, &ImageListLarge}) {
+        List->AddImage(QtImage(GenericWindowPicture(List->PixelSize().width())));
+        List->AddImage(QtImage(KernelFlagPicture(List->PixelSize().width())));
+    }
     SaveDialog.Filter = Q(LoadStr(TStringId::sReportFilter));
     SaveDialog.Run = [](QWidget* Owner, const QString& Filter) -> std::optional<QString> {
-        const QString Name = QFileDialog::getSaveFileName(Owner, Q(LoadStr(TStringId::sReportDialogTitle)), {}, Filter);
+        // The report replaces an existing file without asking, whether or not
+        // ".txt" was typed.
+        const QString Name = QFileDialog::getSaveFileName(Owner, Q(LoadStr(TStringId::sReportDialogTitle)), {}, Filter,
+                                                          nullptr, QFileDialog::DontConfirmOverwrite);
         if (Name.isEmpty())
             return std::nullopt;
         return Name;
@@ -196,8 +222,7 @@ TFrmMain::TFrmMain(IProcessSource& Source, IVersionApi& VersionApi, TFrmMainServ
     };
     pnlHint->OnResize = [this] { MemoHint->setGeometry(pnlHint->InnerRect()); };
     Splitter1->OnMoved = [this](int Delta) {
-        const int Widest = width() - Splitter1->width() - pnlDetails->minimumWidth();
-        FMainWidth = std::max(pnlMain->minimumWidth(), std::min(FMainWidth + Delta, Widest));
+        FMainWidth = MainPanelWidth(pnlMain->width() + Delta);
         AlignForm();
     };
 
@@ -252,6 +277,12 @@ void TFrmMain::resizeEvent(QResizeEvent* Event) {
     AlignForm();
 }
 
+int TFrmMain::MainPanelWidth(int Wanted) const {
+    // The sheet keeps its minimum width first; the tree gives way down to its own.
+    const int Widest = width() - Splitter1->width() - pnlDetails->minimumWidth();
+    return std::max(pnlMain->minimumWidth(), std::min(Wanted, Widest));
+}
+
 void TFrmMain::AlignForm() {
     const int W = width();
     const int H = height();
@@ -259,9 +290,11 @@ void TFrmMain::AlignForm() {
     StatusBar->setGeometry(0, H - 19, W, 19);
     const int Top = 33;
     const int Height = std::max(0, H - 33 - 19);
-    pnlMain->setGeometry(0, Top, FMainWidth, Height);
-    Splitter1->setGeometry(FMainWidth, Top, 3, Height);
-    pnlDetails->setGeometry(FMainWidth + 3, Top, std::max(0, W - FMainWidth - 3), Height);
+    // The width the user gave the tree comes back when the window widens again.
+    const int MainWidth = MainPanelWidth(FMainWidth);
+    pnlMain->setGeometry(0, Top, MainWidth, Height);
+    Splitter1->setGeometry(MainWidth, Top, 3, Height);
+    pnlDetails->setGeometry(MainWidth + 3, Top, std::max(0, W - MainWidth - 3), Height);
 }
 
 void TFrmMain::AlignDetails() {
@@ -337,7 +370,7 @@ void TFrmMain::FormShow() {
 }
 
 void TFrmMain::FormClose() {
-    FServices.OpenUrl(ExitPageAddress(*FServices.ProgramDirectory));
+    FServices.OpenUrl(ExitPageAddress(*FServices.ExitPageDirectory));
 }
 
 void TFrmMain::MemoHintMouseUp() {
@@ -466,7 +499,8 @@ void TFrmMain::TreeViewChange() {
     SizeTitleLabel();
     pnlTitleResize();
     shpTitle->SetBrushColor(ToQColor(RiskColor(Data, false), SystemPalette()));
-    QImage Icon(32, 32, QImage::Format_ARGB32);
+    QImage Icon(ImageListLarge.PixelSize(), QImage::Format_ARGB32);
+    Icon.setDevicePixelRatio(ImageListLarge.PixelRatio());
     Icon.fill(Qt::transparent);
     {
         QPainter Canvas(&Icon);

@@ -40,9 +40,16 @@ struct TFrmMainServices {
     TMessageShower ShowError;  // error box with one "OK" button
     std::optional<std::string> KernelRelease;  // the running kernel's release
     std::optional<std::string> ProgramDirectory;  // the running program's folder
+    std::optional<std::string> ExitPageDirectory;  // the exit page's folder; found from ProgramDirectory when empty
     TPeIconReader PeIconReader;  // icons of Windows executables; none when empty
     QStringList ApplicationDirs;  // folders of desktop entries; the standard ones when empty
 };
+
+// The folder of the exit page for a program in ProgramDirectory: beside the
+// program (as in the build tree), else the program's data folder of an
+// installation, DataFromProgram relative to the program's folder, when the
+// page is there; else beside the program.
+std::string ExitPageFolder(const QString& ProgramDirectory, const QString& DataFromProgram);
 
 class TSplitter : public QWidget {
 public:
@@ -123,6 +130,8 @@ private:
     void WriteIntroText();
     void AppendToMemo(const struct TStyledAppend& Append);
     void SetHintVisible(bool Visible);
+    // The tree panel's width for a wanted one: within both panels' minimum widths.
+    int MainPanelWidth(int Wanted) const;
     void AlignForm();
     void AlignDetails();
     void SizeTitleLabel();
@@ -132,7 +141,7 @@ private:
     TQtIconSink FIcons;
     std::unique_ptr<TCatalogue> FCatalogue;
     std::vector<QTreeWidgetItem*> FItems;  // by tree-order position
-    int FMainWidth = 345;
+    int FMainWidth = 345;  // as the user left it; narrower while the window is too narrow
     bool FShown = false;
 };
 

@@ -4,9 +4,14 @@
 
 #include <QShortcut>
 
+#include <QAbstractButton>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -17,6 +22,7 @@
 #include "fakes/SystemText.h"
 #include "ui/qt/QtTestApp.h"
 #include "resources/StringTable.h"
+#include "ui/qt/Translations.h"
 #include "ui/rules/WindowRules.h"
 
 // Fontconfig, below Qt, keeps allocations it never frees; the leak checker
@@ -148,7 +154,7 @@ TEST_F(MainFrmTest, LayoutAtTheDesignSize) {
     EXPECT_EQ(F.MemoHint->palette().color(QPalette::Base), QColor(255, 255, 224));
 }
 
-TEST_F(MainFrmTest, FirstShowWritesCaptionsLabelsAndFocusOrder) {
+TEST_F(MainFrmTest, FirstShowWritesCaptionsAndLabels) {
     TFrmMain& F = Form();
     EXPECT_EQ(F.btnReload->text(), Q(Sys("Aktualisieren")));
     EXPECT_EQ(F.btnReport->text(), "Report speichern");
@@ -158,12 +164,33 @@ TEST_F(MainFrmTest, FirstShowWritesCaptionsLabelsAndFocusOrder) {
     EXPECT_EQ(F.StringGrid->Cells(1, 0), "") << "no values before a selection";
     EXPECT_TRUE(HintShown());
 
-    std::vector<QWidget*> Chain = {F.btnReload, F.btnReport, F.StringGrid, F.MemoHint, F.TreeView};
-    for (std::size_t I = 0; I + 1 < Chain.size(); ++I) {
-        QWidget* Next = Chain[I]->nextInFocusChain();
-        while (Next->focusPolicy() == Qt::NoFocus)
-            Next = Next->nextInFocusChain();
-        EXPECT_EQ(Next, Chain[I + 1]) << Chain[I]->objectName().toStdString();
+}
+
+TEST_F(MainFrmTest, TabAndShiftTabWalkTheFocusOrderBothWays) {
+    TFrmMain& F = Form();
+    F.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&F));
+    const std::vector<QWidget*> Order = {F.btnReload, F.btnReport, F.StringGrid, F.MemoHint, F.TreeView};
+    F.btnReload->setFocus();
+    if (!F.btnReload->hasFocus())
+        GTEST_SKIP() << "the platform gives no keyboard focus";
+    for (std::size_t I = 1; I <= Order.size(); ++I) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), Order[I % Order.size()]) << "Tab number " << I;
+    }
+    for (std::size_t I = 1; I <= Order.size(); ++I) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        EXPECT_EQ(QApplication::focusWidget(), Order[(2 * Order.size() - I) % Order.size()]) << "Shift+Tab number " << I;
+    }
+
+    // Leaving the grid either way moves neither its row nor the help.
+    ClickRow(5);
+    for (Qt::Key Key : {Qt::Key_Tab, Qt::Key_Backtab}) {
+        F.StringGrid->setFocus();
+        QTest::keyClick(F.StringGrid, Key, Key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+        EXPECT_NE(QApplication::focusWidget(), F.StringGrid);
+        EXPECT_EQ(F.StringGrid->Row(), 5);
+        EXPECT_EQ(F.MemoHint->Line(0), "Prozess ID");
     }
 }
 
@@ -318,9 +345,34 @@ TEST_F(MainFrmTest, RowSelectionWritesTheFieldHelp) {
 TEST_F(MainFrmTest, KeyboardMovesInTheGridShowTheirHelp) {
     TFrmMain& F = Form();
     ClickRow(2);
-    QTest::keyClick(F.StringGrid, Qt::Key_Down);
-    EXPECT_EQ(F.StringGrid->Row(), 3);
-    EXPECT_EQ(F.MemoHint->Line(0), "Sprache");
+    auto ExpectHelpOfCurrentRow = [&F](const std::string& Key) {
+        const int Row = F.StringGrid->Row();
+        EXPECT_EQ(F.StringGrid->currentIndex().column(), 0) << Key;
+        EXPECT_EQ(F.MemoHint->Line(0), Q(RowLabel(Row))) << Key;
+        EXPECT_EQ(F.MemoHint->Line(2), Q(RowHelp(Row)).split("\r\n").first()) << Key;
+    };
+    constexpr int kSameRow = -1;
+    struct TMove {
+        Qt::Key Key;
+        Qt::KeyboardModifiers Modifiers;
+        int Row;
+    };
+    // Moves sideways and to a row's end land in column 0 of the row.
+    const std::vector<TMove> Moves = {
+        {Qt::Key_Down, Qt::NoModifier, 3}, {Qt::Key_End, Qt::ControlModifier, 14},
+        {Qt::Key_Up, Qt::NoModifier, 13},  {Qt::Key_Right, Qt::NoModifier, kSameRow},
+        {Qt::Key_End, Qt::NoModifier, kSameRow}, {Qt::Key_Home, Qt::ControlModifier, 0},
+    };
+    for (const TMove& Move : Moves) {
+        const int Before = F.StringGrid->Row();
+        const std::string Key = QKeySequence(QKeyCombination(Move.Modifiers, Move.Key)).toString().toStdString();
+        QTest::keyClick(F.StringGrid, Move.Key, Move.Modifiers);
+        EXPECT_EQ(F.StringGrid->Row(), Move.Row == kSameRow ? Before : Move.Row) << Key;
+        ExpectHelpOfCurrentRow(Key);
+    }
+    QTest::keyClick(F.StringGrid, Qt::Key_PageDown);
+    EXPECT_GT(F.StringGrid->Row(), 0);
+    ExpectHelpOfCurrentRow("PgDown");
 }
 
 TEST_F(MainFrmTest, IntroTextLinesStylesAndLink) {
@@ -339,13 +391,21 @@ TEST_F(MainFrmTest, IntroTextLinesStylesAndLink) {
     EXPECT_TRUE(Link.fontUnderline());
     EXPECT_EQ(Link.foreground().color(), QColor(0, 0, 255));
 
-    QTest::mouseClick(Memo->viewport(), Qt::LeftButton);
-    QTest::mouseClick(Memo->viewport(), Qt::RightButton);
-    EXPECT_EQ(Opened, (std::vector<std::string>{ProductPageAddress(), ProductPageAddress()}));
+    // Every button, delivered as the window system delivers it: a right
+    // press would open a context menu, which would take the release.
+    const QPoint InWindow = Memo->viewport()->mapTo(&F, Memo->viewport()->rect().center());
+    for (Qt::MouseButton Button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
+        QTest::mouseClick(F.windowHandle(), Button, {}, InWindow);
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "button " << Button;
+        if (QWidget* Popup = QApplication::activePopupWidget())
+            Popup->close();
+    }
+    EXPECT_EQ(Opened, std::vector<std::string>(3, ProductPageAddress()));
 
     ClickRow(0);
-    QTest::mouseClick(Memo->viewport(), Qt::LeftButton);
-    EXPECT_EQ(Opened.size(), 2u) << "field help shown: the memo opens nothing";
+    QTest::mouseClick(F.windowHandle(), Qt::LeftButton, {}, InWindow);
+    QTest::mouseClick(F.windowHandle(), Qt::RightButton, {}, InWindow);
+    EXPECT_EQ(Opened.size(), 3u) << "field help shown: the memo opens nothing";
 }
 
 TEST_F(MainFrmTest, ReportThroughTheChosenName) {
@@ -482,6 +542,130 @@ TEST_F(MainFrmTest, CellColoursFollowFocus) {
     EXPECT_NE(SystemPalette().color(QPalette::Base), BtnFace(SystemPalette()));
     F.StringGridDrawCell(0, 3, QRect(0, 0, 40, 20), false, Painter);
     EXPECT_EQ(Canvas.pixelColor(39, 19), BtnFace(SystemPalette()));
+}
+
+
+TEST_F(MainFrmTest, SaveDialogReplacesWithoutAskingAndSpeaksTheUsersLanguage) {
+    TFrmMain& F = Form();
+    std::unique_ptr<QTranslator> German = LoadQtTranslation(QLocale(QLocale::German, QLocale::Germany));
+    ASSERT_NE(German, nullptr) << "Qt's German translation is not installed";
+    QCoreApplication::installTranslator(German.get());
+    const QString Existing = Folder.filePath("report.txt");
+    // Typed with and without the extension: both name the existing file.
+    for (const QString& Typed : {Existing, Folder.filePath("report")}) {
+        {
+            QFile Old(Existing);
+            ASSERT_TRUE(Old.open(QIODevice::WriteOnly));
+            Old.write("old");
+        }
+        QString SaveButton;
+        bool Asked = false;
+        // A question would come as a modal message box over the dialog: note it and answer it.
+        QTimer Watcher;
+        QObject::connect(&Watcher, &QTimer::timeout, [&Asked] {
+            if (auto* Box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                Asked = true;
+                if (QAbstractButton* Yes = Box->button(QMessageBox::Yes))
+                    Yes->click();
+                else
+                    Box->accept();
+            }
+        });
+        Watcher.start(20);
+        QTimer::singleShot(0, [&] {
+            auto* Dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(Dialog, nullptr);
+            Dialog->selectFile(Typed);
+            auto* Buttons = Dialog->findChild<QDialogButtonBox*>();
+            ASSERT_NE(Buttons, nullptr);
+            for (QAbstractButton* Button : Buttons->buttons())
+                if (Buttons->buttonRole(Button) == QDialogButtonBox::AcceptRole) {
+                    SaveButton = Button->text().remove(QLatin1Char('&'));  // without its mnemonic
+                    Button->click();
+                    return;
+                }
+            Dialog->reject();
+        });
+        F.btnReport->click();
+        Watcher.stop();
+        EXPECT_FALSE(Asked) << Typed.toStdString();
+        QFile Written(Existing);
+        ASSERT_TRUE(Written.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(Written.readAll().startsWith("Name\tPfad\t")) << "replaced: " << Typed.toStdString();
+        EXPECT_EQ(SaveButton, "Speichern") << "Qt's own texts in German";
+    }
+    QCoreApplication::removeTranslator(German.get());
+    EXPECT_FALSE(QFile::exists(Folder.filePath("report"))) << "no file without the extension";
+}
+
+TEST_F(MainFrmTest, ClickOnEmptyTreeSpaceKeepsTheSelection) {
+    TFrmMain& F = Form();
+    TTreeView* Tree = F.TreeView;
+    Select("init");
+    ClickRow(3);
+    ASSERT_TRUE(HintShown());
+    const QRect Entry = Tree->visualItemRect(Item("init"));
+    const QPoint BelowAll(5, Tree->viewport()->height() - 3);
+    const QPoint BesideEntry(Tree->viewport()->width() - 3, Entry.center().y());
+    ASSERT_FALSE(Tree->indexAt(BelowAll).isValid());
+    ASSERT_FALSE(Tree->indexAt(BesideEntry).isValid());
+    for (const QPoint& At : {BelowAll, BesideEntry}) {
+        QTest::mouseClick(Tree->viewport(), Qt::LeftButton, {}, At);
+        ASSERT_EQ(Tree->selectedItems().size(), 1);
+        EXPECT_EQ(Tree->selectedItems().first(), Item("init"));
+        EXPECT_TRUE(HintShown()) << "the help stays";
+        EXPECT_EQ(F.StringGrid->Cells(1, 0), "Maker");
+    }
+    // A click on an entry still selects it.
+    QTest::mouseClick(Tree->viewport(), Qt::LeftButton, {}, Tree->visualItemRect(Item("shell")).center());
+    EXPECT_EQ(Tree->selectedItems().first(), Item("shell"));
+    EXPECT_FALSE(HintShown());
+}
+
+TEST_F(MainFrmTest, NoPanelFallsBelowItsMinimumSize) {
+    TFrmMain& F = Form();
+    auto ExpectMinimums = [&F](const char* When) {
+        EXPECT_GE(F.pnlMain->width(), 150) << When;
+        EXPECT_GE(F.pnlDetails->width(), 250) << When;
+        EXPECT_GE(F.pnlMain->height(), 350) << When;
+        EXPECT_GE(F.pnlDetails->height(), 350) << When;
+        EXPECT_EQ(F.pnlDetails->geometry().right(), F.width() - 1) << When;
+        EXPECT_EQ(F.Splitter1->x(), F.pnlMain->width()) << When;
+    };
+    F.resize(100, 100);
+    EXPECT_EQ(F.size(), QSize(150 + 3 + 250, 33 + 19 + 350));
+    ExpectMinimums("smallest window");
+    F.resize(500, 600);
+    EXPECT_EQ(F.pnlDetails->width(), 250) << "the tree gives way first";
+    ExpectMinimums("narrow window");
+    F.resize(733, 630);
+    EXPECT_EQ(F.pnlMain->width(), 345) << "the tree's width comes back";
+
+    // Dragging the splitter to either end stops at the minimums.
+    for (int Delta : {-1000, 1000}) {
+        F.Splitter1->OnMoved(Delta);
+        ExpectMinimums(Delta < 0 ? "splitter left" : "splitter right");
+    }
+    EXPECT_EQ(F.pnlDetails->width(), 250);
+}
+
+TEST(ExitPageFolder, BesideTheProgramElseInTheInstalledDataFolder) {
+    QTemporaryDir Root;
+    ASSERT_TRUE(Root.isValid());
+    const QDir Top(Root.path());
+    ASSERT_TRUE(Top.mkpath("bin") && Top.mkpath("share/quorvane"));
+    const QString Bin = Top.filePath("bin");
+    const QString Data = Top.filePath("share/quorvane");
+    auto Touch = [](const QString& Path) {
+        QFile File(Path);
+        return File.open(QIODevice::WriteOnly);
+    };
+    EXPECT_EQ(ExitPageFolder(Bin, "../share/quorvane"), Bin.toStdString()) << "no page anywhere: beside the program";
+    ASSERT_TRUE(Touch(Data + "/Quorvane.htm"));
+    EXPECT_EQ(ExitPageFolder(Bin, "../share/quorvane"), Data.toStdString());
+    EXPECT_EQ(ExitPageFolder(Bin + "/", "../share/quorvane"), Data.toStdString());
+    ASSERT_TRUE(Touch(Bin + "/Quorvane.htm"));
+    EXPECT_EQ(ExitPageFolder(Bin, "../share/quorvane"), Bin.toStdString()) << "the page beside the program wins";
 }
 
 }  // namespace
