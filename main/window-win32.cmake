@@ -10,4 +10,7 @@ if(TARGET quorvane_ui_win32 AND TARGET quorvane_probes_system AND TARGET quorvan
   add_custom_command(TARGET quorvane POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/resources/Quorvane.htm
             $<TARGET_FILE_DIR:quorvane>/Quorvane.htm)
+  # The program opens the exit page beside itself: both go into one folder.
+  install(TARGETS quorvane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${CMAKE_SOURCE_DIR}/resources/Quorvane.htm DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
