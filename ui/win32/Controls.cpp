@@ -115,6 +115,14 @@ LRESULT TCustomControl::Dispatch(HWND Window, UINT Message, WPARAM wParam, LPARA
     }
     if (!Self)
         return ::DefWindowProcA(Window, Message, wParam, lParam);
+    // Every control paints the whole of itself, in the one function that
+    // WM_PAINT and WM_PRINTCLIENT share.
+    if (Message == WM_ERASEBKGND)
+        return TRUE;
+    if (Message == WM_PRINTCLIENT) {
+        Self->Paint(reinterpret_cast<HDC>(wParam), ClientRect(Window));
+        return 0;
+    }
     const LRESULT Result = (Self->*Handle)(Message, wParam, lParam);
     if (Message == WM_NCDESTROY) {
         ::SetWindowLongPtrA(Window, GWLP_USERDATA, 0);
@@ -294,11 +302,7 @@ LRESULT CALLBACK TPanel::WindowProc(HWND Window, UINT Message, WPARAM wParam, LP
 LRESULT TPanel::HandleMessage(UINT Message, WPARAM wParam, LPARAM lParam) {
     switch (Message) {
         HANDLE_MSG(FHandle, WM_PAINT, OnPaint);
-        HANDLE_MSG(FHandle, WM_ERASEBKGND, OnEraseBkgnd);
         HANDLE_MSG(FHandle, WM_SIZE, OnSize);
-    case WM_PRINTCLIENT:
-        Paint(reinterpret_cast<HDC>(wParam), ClientRect(FHandle));
-        return 0;
     case WM_COMMAND:
     case WM_NOTIFY:
         // The window handles the events of all its controls.
@@ -311,8 +315,6 @@ LRESULT TPanel::HandleMessage(UINT Message, WPARAM wParam, LPARAM lParam) {
 void TPanel::OnPaint(HWND Window) {
     PaintBuffered(Window, [this](HDC Dc, const RECT& Dirty) { Paint(Dc, Dirty); });
 }
-
-BOOL TPanel::OnEraseBkgnd(HWND, HDC) { return TRUE; }  // painted whole in OnPaint
 
 void TPanel::OnSize(HWND, UINT, int, int) {
     if (OnResize)
@@ -338,11 +340,6 @@ LRESULT TSplitter::HandleMessage(UINT Message, WPARAM wParam, LPARAM lParam) {
         HANDLE_MSG(FHandle, WM_LBUTTONDOWN, OnLButtonDown);
         HANDLE_MSG(FHandle, WM_MOUSEMOVE, OnMouseMove);
         HANDLE_MSG(FHandle, WM_LBUTTONUP, OnLButtonUp);
-    case WM_PRINTCLIENT:
-        Paint(reinterpret_cast<HDC>(wParam), ClientRect(FHandle));
-        return 0;
-    case WM_ERASEBKGND:
-        return TRUE;
     default:
         return ::DefWindowProcA(FHandle, Message, wParam, lParam);
     }
@@ -589,11 +586,6 @@ LRESULT TStringGrid::HandleMessage(UINT Message, WPARAM wParam, LPARAM lParam) {
         HANDLE_MSG(FHandle, WM_HSCROLL, OnHScroll);
         HANDLE_MSG(FHandle, WM_MOUSEWHEEL, OnMouseWheel);
         HANDLE_MSG(FHandle, WM_GETDLGCODE, OnGetDlgCode);
-    case WM_PRINTCLIENT:
-        Paint(reinterpret_cast<HDC>(wParam), ClientRect(FHandle));
-        return 0;
-    case WM_ERASEBKGND:
-        return TRUE;
     default:
         return ::DefWindowProcA(FHandle, Message, wParam, lParam);
     }

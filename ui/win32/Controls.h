@@ -173,7 +173,6 @@ public:
 private:
     LRESULT HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam);
     void OnPaint(HWND Window);
-    BOOL OnEraseBkgnd(HWND Window, HDC Dc);
     void OnSize(HWND Window, UINT State, int Width, int Height);
 
     TBevel FOuter = TBevel::bvNone;

@@ -205,26 +205,13 @@ TEST(Pictures, ImageListImagesKeepTheirTransparency) {
     const TImageListHandle List = TImageList::NewList(16, 16);
     ASSERT_EQ(AddPicture(List.Get(), GenericWindowPicture(16)), 0);
     const TPicture Motif = GenericWindowPicture(16);
-    BITMAPINFO Info{};
-    Info.bmiHeader = {sizeof Info.bmiHeader, 16, -16, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* Bits = nullptr;
-    const TBitmapHandle Canvas(::CreateDIBSection(nullptr, &Info, DIB_RGB_COLORS, &Bits, nullptr, 0));
-    const TMemoryDc Dc(::CreateCompatibleDC(nullptr));
-    {
-        const TSelection Selected(Dc.Get(), Canvas.Get());
-        RECT All{0, 0, 16, 16};
-        const COLORREF Previous = ::SetDCBrushColor(Dc.Get(), RGB(1, 2, 3));
-        ::FillRect(Dc.Get(), &All, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
-        ::SetDCBrushColor(Dc.Get(), Previous);
-        ::ImageList_Draw(List.Get(), 0, Dc.Get(), 0, 0, ILD_NORMAL);
-        ::GdiFlush();
-    }
-    const auto* Pixels = static_cast<const std::uint32_t*>(Bits);
+    const TCanvas Drawn(16, 16, RGB(1, 2, 3));
+    ::ImageList_Draw(List.Get(), 0, Drawn.Dc(), 0, 0, ILD_NORMAL);
     for (int Y = 0; Y < 16; ++Y)
         for (int X = 0; X < 16; ++X) {
             const std::uint32_t Pixel = Motif.At(X, Y);
             const COLORREF Expected = Pixel >> 24 ? ColourOf(Pixel) : RGB(1, 2, 3);
-            ASSERT_EQ(ColourOf(Pixels[Y * 16 + X]), Expected) << X << "," << Y;
+            ASSERT_EQ(Drawn.At(X, Y), Expected) << X << "," << Y;
         }
 }
 
@@ -260,23 +247,14 @@ TEST(ProgramIconFile, EverySizeReadsBackAsDrawn) {
         const TIconHandle Icon(::CreateIconFromResourceEx(const_cast<std::uint8_t*>(File.data() + Offset), Bytes, TRUE,
                                                           0x00030000, Size, Size, LR_DEFAULTCOLOR));
         ASSERT_TRUE(Icon);
-        BITMAPINFO Info{};
-        Info.bmiHeader = {sizeof Info.bmiHeader, Size, -Size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        void* Bits = nullptr;
-        const TBitmapHandle Canvas(::CreateDIBSection(nullptr, &Info, DIB_RGB_COLORS, &Bits, nullptr, 0));
-        const TMemoryDc Dc(::CreateCompatibleDC(nullptr));
-        const TSelection Selected(Dc.Get(), Canvas.Get());
-        RECT All{0, 0, Size, Size};
-        ::FillRect(Dc.Get(), &All, static_cast<HBRUSH>(::GetStockObject(GRAY_BRUSH)));
-        ::DrawIconEx(Dc.Get(), 0, 0, Icon.Get(), Size, Size, 0, nullptr, DI_NORMAL);
-        ::GdiFlush();
-        const auto* Pixels = static_cast<const std::uint32_t*>(Bits);
+        const TCanvas Drawn(Size, Size, RGB(128, 128, 128));
+        ::DrawIconEx(Drawn.Dc(), 0, 0, Icon.Get(), Size, Size, 0, nullptr, DI_NORMAL);
         int Opaque = 0;
         for (int Y = 0; Y < Size; ++Y)
             for (int X = 0; X < Size; ++X) {
                 const std::uint32_t Pixel = Pictures[I].At(X, Y);
                 const COLORREF Expected = Pixel >> 24 ? ColourOf(Pixel) : RGB(128, 128, 128);
-                ASSERT_EQ(ColourOf(Pixels[Y * Size + X]), Expected) << X << "," << Y;
+                ASSERT_EQ(Drawn.At(X, Y), Expected) << X << "," << Y;
                 Opaque += Pixel >> 24 != 0;
             }
         EXPECT_GT(Opaque, Size * Size / 2);

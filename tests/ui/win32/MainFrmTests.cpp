@@ -173,8 +173,6 @@ protected:
         return Position;
     }
 
-    testing::TRendering Render(HWND Window) { return testing::TRendering(Window); }
-
     quorvane::testing::TFakeProcessSource Source;
     quorvane::testing::TFakeVersionApi Api;
     TPlatformVersion Platform{2, 5, 1};
@@ -375,7 +373,7 @@ TEST_F(MainFrmTest, TreeColoursByLevelAndTheSelectedEntryRule) {
                                           DEFAULT_PITCH | FF_SWISS, "MS Sans Serif"));
     ::SendMessageA(F.TreeView, WM_SETFONT, reinterpret_cast<WPARAM>(Sharp.Get()), TRUE);
     {
-        const TRendering Tree = Render(F.TreeView);
+        const TRendering Tree(F.TreeView);
         EXPECT_GT(Tree.Count(TextRect("init"), RGB(0, 128, 0)), 0) << "level 3";
         EXPECT_GT(Tree.Count(TextRect("shell"), RGB(240, 208, 0)), 0) << "level 2";
         EXPECT_GT(Tree.Count(TextRect("virus"), RGB(240, 0, 0)), 0) << "level 1";
@@ -388,23 +386,23 @@ TEST_F(MainFrmTest, TreeColoursByLevelAndTheSelectedEntryRule) {
         GTEST_SKIP() << "the display gives no keyboard focus";
     Select("orphan");
     {
-        const TRendering Tree = Render(F.TreeView);
+        const TRendering Tree(F.TreeView);
         EXPECT_GT(Tree.Count(TextRect("orphan"), Highlight), 0) << "highlight while focused";
         EXPECT_GT(Tree.Count(TextRect("orphan"), Window), 0) << "level 0 selected: window colour";
         EXPECT_EQ(Tree.Count(TextRect("orphan"), WindowText), 0);
     }
     Select("System");
-    EXPECT_GT(Render(F.TreeView).Count(TextRect("System"), Window), 0) << "level 4 selected";
+    EXPECT_GT(TRendering(F.TreeView).Count(TextRect("System"), Window), 0) << "level 4 selected";
     Select("init");
     {
-        const TRendering Tree = Render(F.TreeView);
+        const TRendering Tree(F.TreeView);
         EXPECT_GT(Tree.Count(TextRect("init"), Highlight), 0);
         EXPECT_GT(Tree.Count(TextRect("init"), RGB(0, 128, 0)), 0) << "level 3 keeps its colour";
     }
     Select("orphan");
     ASSERT_TRUE(Focus(F.btnReload));
     {
-        const TRendering Tree = Render(F.TreeView);
+        const TRendering Tree(F.TreeView);
         EXPECT_EQ(Tree.Count(TextRect("orphan"), Highlight), 0) << "no highlight without focus";
         EXPECT_GT(Tree.Count(TextRect("orphan"), WindowText), 0);
     }
@@ -450,33 +448,18 @@ TEST_F(MainFrmTest, SelectionFillsTitleIconAndValuesAndHidesTheHelp) {
     // image leaves its 32 x 32 square empty (the colour of its bottom-left
     // pixel), the title colour shows.
     const int Index = F.NodeOf(Item("init"))->ImageIndex;
-    BITMAPINFO Info{};
-    Info.bmiHeader = {sizeof Info.bmiHeader, 32, -32, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* Bits = nullptr;
-    const TBitmapHandle Expected32(::CreateDIBSection(nullptr, &Info, DIB_RGB_COLORS, &Bits, nullptr, 0));
-    {
-        const TMemoryDc Dc(::CreateCompatibleDC(nullptr));
-        const TSelection Selected(Dc.Get(), Expected32.Get());
-        RECT All{0, 0, 32, 32};
-        ::FillRect(Dc.Get(), &All, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
-        F.ImageListLarge.Draw(Dc.Get(), 0, 0, Index);
-        ::GdiFlush();
-    }
-    const auto* Icon = static_cast<const std::uint32_t*>(Bits);
-    const auto IconAt = [&](int X, int Y) {
-        const std::uint32_t P = Icon[Y * 32 + X];
-        return RGB(P >> 16 & 0xFF, P >> 8 & 0xFF, P & 0xFF);
-    };
-    const COLORREF Key = IconAt(0, 31);
-    const TRendering Title = Render(F.pnlTitle.Handle());
+    const TCanvas Icon(32, 32, RGB(255, 255, 255));
+    F.ImageListLarge.Draw(Icon.Dc(), 0, 0, Index);
+    const COLORREF Key = Icon.At(0, 31);
+    const TRendering Title(F.pnlTitle.Handle());
     int Shown = 0;
     for (int Y = 0; Y < 32; ++Y)
         for (int X = 0; X < 32; ++X) {
             const COLORREF Drawn = Title.At(4 + X, 4 + Y);
-            if (IconAt(X, Y) == Key) {
+            if (Icon.At(X, Y) == Key) {
                 EXPECT_EQ(Drawn, RGB(232, 255, 232)) << X << "," << Y;
             } else {
-                EXPECT_EQ(Drawn, IconAt(X, Y)) << X << "," << Y;
+                EXPECT_EQ(Drawn, Icon.At(X, Y)) << X << "," << Y;
                 ++Shown;
             }
         }
@@ -660,7 +643,7 @@ TEST_F(MainFrmTest, ClosingOpensTheExitPage) {
 
 TEST_F(MainFrmTest, HeaderGradientMatchesTheFormulaInEveryColumn) {
     TFrmMain& F = Form();
-    const TRendering Tool = Render(F.pnlTool.Handle());
+    const TRendering Tool(F.pnlTool.Handle());
     ASSERT_EQ(Tool.Width(), 733);
     ASSERT_EQ(Tool.Height(), 33);
     const TPicture Logo = LogoPicture();
@@ -689,12 +672,12 @@ TEST_F(MainFrmTest, ResizeRulesAtTheirEdges) {
     // A toolbar 1 pixel wide: one column of gray 192, the logo far to the left.
     ::SetWindowPos(F.pnlTool.Handle(), nullptr, 0, 0, 1, 33, SWP_NOZORDER | SWP_NOMOVE);
     EXPECT_EQ(F.imgLogo.Left(), -131);
-    EXPECT_EQ(Render(F.pnlTool.Handle()).At(0, 0), RGB(192, 192, 192));
+    EXPECT_EQ(TRendering(F.pnlTool.Handle()).At(0, 0), RGB(192, 192, 192));
     ::SetWindowPos(F.pnlTool.Handle(), nullptr, 0, 0, 132, 30, SWP_NOZORDER | SWP_NOMOVE);
     EXPECT_EQ(F.imgLogo.Left(), 0);
     EXPECT_EQ(F.imgLogo.Top(), -1) << "(30 - 33) / 2 truncates toward zero";
     ::SetWindowPos(F.pnlTool.Handle(), nullptr, 0, 0, 64, 33, SWP_NOZORDER | SWP_NOMOVE);
-    EXPECT_EQ(Render(F.pnlTool.Handle()).At(63, 20), RGB(129, 129, 129)) << "t = 1 already in the last column";
+    EXPECT_EQ(TRendering(F.pnlTool.Handle()).At(63, 20), RGB(129, 129, 129)) << "t = 1 already in the last column";
 
     // A title wider than its panel: the negative half-difference truncates toward zero.
     F.lblTitle.SetCaption(std::string(60, 'W'));
@@ -764,7 +747,7 @@ TEST_F(MainFrmTest, CellColoursWithAndWithoutFocus) {
         return POINT{Cell.right - 3, Cell.bottom - 3};  // away from the text and the focus outline
     };
     {
-        const TRendering Grid = Render(F.StringGrid.Handle());
+        const TRendering Grid(F.StringGrid.Handle());
         EXPECT_EQ(Grid.At(Inside(0, 3).x, Inside(0, 3).y), ::GetSysColor(COLOR_HIGHLIGHT)) << "the focused cell";
         EXPECT_EQ(Grid.At(Inside(1, 3).x, Inside(1, 3).y), ::GetSysColor(COLOR_WINDOW))
             << "selected alone changes nothing";
@@ -774,7 +757,7 @@ TEST_F(MainFrmTest, CellColoursWithAndWithoutFocus) {
         EXPECT_GT(Grid.Count(Label, ::GetSysColor(COLOR_HIGHLIGHTTEXT)), 0) << "the label in highlight text";
     }
     ASSERT_TRUE(Focus(F.TreeView));
-    const TRendering Grid = Render(F.StringGrid.Handle());
+    const TRendering Grid(F.StringGrid.Handle());
     EXPECT_EQ(Grid.At(Inside(0, 3).x, Inside(0, 3).y), ::GetSysColor(COLOR_BTNFACE)) << "no row marked";
     for (int Row = 0; Row < kSheetRows; ++Row)
         EXPECT_EQ(Grid.Count(F.StringGrid.CellRect(0, Row), ::GetSysColor(COLOR_HIGHLIGHT)), 0) << Row;

@@ -4,8 +4,6 @@
 
 #include <algorithm>
 
-#include "ui/win32/Handles.h"
-
 namespace quorvane::win32::testing {
 namespace {
 
@@ -84,48 +82,55 @@ DWORD WineUserObjectCount() {
 
 }  // namespace
 
-TRendering::TRendering(HWND Window) {
-    RECT Client{};
-    ::GetClientRect(Window, &Client);
-    FWidth = Client.right;
-    FHeight = Client.bottom;
-    if (FWidth <= 0 || FHeight <= 0)
+TCanvas::TCanvas(int Width, int Height, COLORREF Ground) {
+    if (Width <= 0 || Height <= 0)
         return;
     BITMAPINFO Info{};
-    Info.bmiHeader.biSize = sizeof Info.bmiHeader;
-    Info.bmiHeader.biWidth = FWidth;
-    Info.bmiHeader.biHeight = -FHeight;
-    Info.bmiHeader.biPlanes = 1;
-    Info.bmiHeader.biBitCount = 32;
+    Info.bmiHeader = {sizeof Info.bmiHeader, Width, -Height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* Bits = nullptr;
-    const TBitmapHandle Bitmap(::CreateDIBSection(nullptr, &Info, DIB_RGB_COLORS, &Bits, nullptr, 0));
-    const TMemoryDc Dc(::CreateCompatibleDC(nullptr));
-    if (!Bitmap || !Dc) {
-        FWidth = FHeight = 0;
+    FBitmap.Reset(::CreateDIBSection(nullptr, &Info, DIB_RGB_COLORS, &Bits, nullptr, 0));
+    FDc.Reset(::CreateCompatibleDC(nullptr));
+    if (!FBitmap || !FDc || !Bits)
         return;
-    }
-    const TSelection Selected(Dc.Get(), Bitmap.Get());
-    ::SendMessageA(Window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(Dc.Get()), PRF_CLIENT | PRF_ERASEBKGND);
-    ::GdiFlush();
-    const auto* Pixels = static_cast<const std::uint32_t*>(Bits);
-    FPixels.assign(Pixels, Pixels + static_cast<std::size_t>(FWidth) * FHeight);
-    for (std::uint32_t& Pixel : FPixels)
-        Pixel &= 0x00FFFFFF;
+    FSelection = std::make_unique<TSelection>(FDc.Get(), FBitmap.Get());
+    FBits = static_cast<const std::uint32_t*>(Bits);
+    FWidth = Width;
+    FHeight = Height;
+    const RECT All{0, 0, Width, Height};
+    const COLORREF Previous = ::SetDCBrushColor(FDc.Get(), Ground);
+    ::FillRect(FDc.Get(), &All, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
+    ::SetDCBrushColor(FDc.Get(), Previous);
 }
 
-COLORREF TRendering::At(int X, int Y) const {
+COLORREF TCanvas::At(int X, int Y) const {
     if (X < 0 || Y < 0 || X >= FWidth || Y >= FHeight)
         return CLR_INVALID;
-    const std::uint32_t Pixel = FPixels[static_cast<std::size_t>(Y) * FWidth + X];
+    ::GdiFlush();
+    const std::uint32_t Pixel = FBits[static_cast<std::size_t>(Y) * FWidth + X];
     return RGB(Pixel >> 16 & 0xFF, Pixel >> 8 & 0xFF, Pixel & 0xFF);
 }
 
-int TRendering::Count(const RECT& Area, COLORREF Color) const {
+int TCanvas::Count(const RECT& Area, COLORREF Color) const {
     int Count = 0;
     for (int Y = std::max<LONG>(Area.top, 0); Y < std::min<LONG>(Area.bottom, FHeight); ++Y)
         for (int X = std::max<LONG>(Area.left, 0); X < std::min<LONG>(Area.right, FWidth); ++X)
             Count += At(X, Y) == Color;
     return Count;
+}
+
+namespace {
+
+SIZE ClientSize(HWND Window) {
+    RECT Client{};
+    ::GetClientRect(Window, &Client);
+    return {Client.right, Client.bottom};
+}
+
+}  // namespace
+
+TRendering::TRendering(HWND Window) : TCanvas(ClientSize(Window).cx, ClientSize(Window).cy, RGB(1, 2, 3)) {
+    if (Dc())
+        ::SendMessageA(Window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(Dc()), PRF_CLIENT | PRF_ERASEBKGND);
 }
 
 void PumpMessages() {

@@ -6,25 +6,39 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <vector>
+#include <memory>
+
+#include "ui/win32/Handles.h"
 
 namespace quorvane::win32::testing {
 
-// The client area of Window as its paint function draws it (its child
-// windows are not part of it).
-class TRendering {
+// A 32-bit bitmap in a memory device context, filled with Ground at first;
+// what is drawn into Dc() reads back pixel by pixel.
+class TCanvas {
 public:
-    explicit TRendering(HWND Window);
+    TCanvas(int Width, int Height, COLORREF Ground);
+    HDC Dc() const { return FDc.Get(); }
     int Width() const { return FWidth; }
     int Height() const { return FHeight; }
+    // CLR_INVALID outside the canvas.
     COLORREF At(int X, int Y) const;
-    // Pixels of exactly Color inside Area (clipped to the rendering).
+    // Pixels of exactly Color inside Area (clipped to the canvas).
     int Count(const RECT& Area, COLORREF Color) const;
 
 private:
     int FWidth = 0;
     int FHeight = 0;
-    std::vector<std::uint32_t> FPixels;  // 0x00RRGGBB, rows from the top
+    const std::uint32_t* FBits = nullptr;  // 0xAARRGGBB, rows from the top
+    TBitmapHandle FBitmap;
+    TMemoryDc FDc;
+    std::unique_ptr<TSelection> FSelection;
+};
+
+// The client area of Window as its paint function draws it through
+// WM_PRINTCLIENT (its child windows are not part of it).
+class TRendering : public TCanvas {
+public:
+    explicit TRendering(HWND Window);
 };
 
 // Dispatches every message that waits in this thread's queue.
