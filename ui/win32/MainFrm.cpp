@@ -468,6 +468,8 @@ void TFrmMain::OnClose(HWND Window) {
 }
 
 void TFrmMain::OnDestroy(HWND) {
+    // The tree goes with the window; what it reports on its way is of no interest.
+    FTreeEventsHeld = true;
     if (FServices.EndsApplication)
         ::PostQuitMessage(0);
 }
@@ -502,7 +504,7 @@ LRESULT TFrmMain::OnNotify(HWND, int, NMHDR* Header) {
         }
         case TVN_SELCHANGEDA:
         case TVN_SELCHANGEDW:
-            if (!FFillingTree)
+            if (!FTreeEventsHeld)
                 TreeViewChange();
             return 0;
         default:
@@ -597,14 +599,14 @@ const TCatalogueNode* TFrmMain::NodeOf(HTREEITEM Item) const {
 
 void TFrmMain::ClearTree() {
     // The entries point into the catalogue: they go before its nodes do.
-    FFillingTree = true;
+    FTreeEventsHeld = true;
     ::SendMessageA(TreeView, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
     FItems.clear();
-    FFillingTree = false;
+    FTreeEventsHeld = false;
 }
 
 void TFrmMain::FillTree() {
-    FFillingTree = true;
+    FTreeEventsHeld = true;
     ::SendMessageA(TreeView, WM_SETREDRAW, FALSE, 0);
     std::unordered_map<const TCatalogueNode*, HTREEITEM> ItemOf;
     const std::vector<const TCatalogueNode*>& Order = FCatalogue->TreeOrder();
@@ -630,7 +632,7 @@ void TFrmMain::FillTree() {
             ::SendMessageA(TreeView, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(FItems[I]));
     ::SendMessageA(TreeView, WM_SETREDRAW, TRUE, 0);
     ::InvalidateRect(TreeView, nullptr, TRUE);
-    FFillingTree = false;
+    FTreeEventsHeld = false;
 }
 
 void TFrmMain::btnReloadClick() {
@@ -708,7 +710,7 @@ LRESULT TFrmMain::TreeCustomDraw(NMTVCUSTOMDRAW* Draw) {
         // An entry counts as drawn selected only while the tree shows its
         // highlight, that is while it has the focus.
         const bool Selected = (Draw->nmcd.uItemState & CDIS_SELECTED) && ::GetFocus() == TreeView;
-        const auto* Node = FFillingTree ? nullptr : reinterpret_cast<const TCatalogueNode*>(Draw->nmcd.lItemlParam);
+        const auto* Node = FTreeEventsHeld ? nullptr : reinterpret_cast<const TCatalogueNode*>(Draw->nmcd.lItemlParam);
         bool DefaultDraw = true;
         TreeViewCustomDrawItem(Node, Selected, Draw->clrText, DefaultDraw);
         return DefaultDraw ? CDRF_DODEFAULT : CDRF_SKIPDEFAULT;

@@ -148,7 +148,7 @@ private:
     int FDpi = 96;
     int FMainWidth = 345;
     bool FShown = false;
-    bool FFillingTree = false;
+    bool FTreeEventsHeld = false;  // while the tree is refilled or destroyed
     bool FPlatformRefused = false;
     TModuleHandle FRichEditLibrary;
     TFontHandle FFont;
