@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev libgl-dev fonts-dejavu-core      # the Linux window
   qt6-translations-l10n                         # Qt's own dialog texts in the user's language
   desktop-file-utils groff-base dpkg-dev        # checks of the desktop entry and man pages; the .deb's dependencies
+  file                                          # cpack's dependency search (dpkg-shlibdeps) tells executables by it
   libicu-dev                                    # language names
   nlohmann-json3-dev                            # package notes of ELF files (JSON)
   g++-mingw-w64-x86-64-posix wine64             # the Windows build and its test runs
