@@ -6,12 +6,15 @@
 
 namespace quorvane {
 
-// Stores Contents under FileName. The bytes go to a temporary file in the same
-// folder, which replaces FileName only once all of them are written, so a
-// failed write neither leaves a truncated file under that name nor destroys the
-// file that was there. A link is followed (the link stays); an existing target
-// that is no regular file (a device, a pipe) is written directly. Answers false
-// with the system's message for the failure in Error.
+// Stores Contents under FileName without ever losing what was there: a failed
+// write leaves the previous file whole (or no file where there was none). A
+// new or replaced file is written beside the target and renamed over it where
+// that keeps the file as it was (owner, group, mode, links); otherwise it is
+// written in place. Links are followed to their final target, which is made
+// when it does not exist. A target that is no regular file (a terminal, a
+// pipe, a device, a descriptor named by path such as /dev/stdout) is written
+// directly and never truncated. A file the system would not let the caller
+// truncate is refused. Answers false with the system's message in Error.
 bool WriteWholeFile(const std::string& FileName, std::string_view Contents, std::string& Error);
 
 }  // namespace quorvane

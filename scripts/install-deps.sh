@@ -17,6 +17,7 @@ packages=(
   g++-mingw-w64-i686-posix                      # the check of the 32-bit record sizes
   xvfb xauth                                    # a virtual display for window runs without one
   procps                                        # ps, the benchmarks' reference
+  clang-14 libclang-rt-14-dev                   # libFuzzer and its sanitizers for tests/fuzz
 )
 
 missing=()

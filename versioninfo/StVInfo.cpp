@@ -124,6 +124,16 @@ void TStCustomVersionInfo::LoadVersionInfo() {
     std::vector<unsigned char> Block(Size);
     if (!FApi.GetFileVersionInfo(Name, Handle, Size, Block.data()))
         throw EStVersionInfoError(stscVerInfoFail);
+    // VerQueryValueA writes its ANSI copies of the texts behind the root node,
+    // up to twice the root's wLength (plus 4) from the block's start. A root
+    // that claims more than the resource holds puts them past a block of the
+    // reported size, so the block gets zero-filled room up to there (and a
+    // zero word beyond, which ends any walk that reads on into the room).
+    if (Block.size() >= 2) {
+        const std::size_t RootLength = Block[0] | (std::size_t{Block[1]} << 8);
+        if (2 * RootLength + 8 > Block.size())
+            Block.resize(2 * RootLength + 8);
+    }
 
     void* Value = nullptr;
     std::uint32_t Length = 0;

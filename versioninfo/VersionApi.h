@@ -15,6 +15,8 @@ constexpr std::uint32_t kErrorFileNotFound = 2;  // ERROR_FILE_NOT_FOUND
 constexpr std::uint32_t kErrorBadExeFormat = 193;  // ERROR_BAD_EXE_FORMAT
 constexpr std::uint32_t kErrorResourceDataNotFound = 1812;  // ERROR_RESOURCE_DATA_NOT_FOUND
 constexpr std::uint32_t kErrorResourceTypeNotFound = 1813;  // ERROR_RESOURCE_TYPE_NOT_FOUND
+constexpr std::uint32_t kErrorResourceNameNotFound = 1814;  // ERROR_RESOURCE_NAME_NOT_FOUND
+constexpr std::uint32_t kErrorResourceLangNotFound = 1815;  // ERROR_RESOURCE_LANG_NOT_FOUND
 
 class IVersionApi {
 public:

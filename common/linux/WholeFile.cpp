@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,90 +17,237 @@ std::string ErrnoText(int Error) {
     return strerror_r(Error, Buffer, sizeof Buffer);
 }
 
-bool WriteAll(int Fd, std::string_view Contents) {
+// Closes the descriptor it holds on every way out.
+class TDescriptor {
+public:
+    explicit TDescriptor(int Fd = -1) : FFd(Fd) {}
+    ~TDescriptor() {
+        if (FFd >= 0)
+            ::close(FFd);
+    }
+    TDescriptor(const TDescriptor&) = delete;
+    TDescriptor& operator=(const TDescriptor&) = delete;
+    int Fd() const { return FFd; }
+    // Closes now, answering the close's errno (0 when it succeeded).
+    int Close() {
+        const int Fd = FFd;
+        FFd = -1;
+        return Fd >= 0 && ::close(Fd) != 0 ? errno : 0;
+    }
+
+private:
+    int FFd;
+};
+
+// Writes all of Contents at the descriptor's position (or at Offset when
+// given); answers 0 or the errno of the failure.
+int WriteAll(int Fd, std::string_view Contents, std::optional<off_t> Offset = std::nullopt) {
     while (!Contents.empty()) {
-        const ssize_t Written = ::write(Fd, Contents.data(), Contents.size());
+        const ssize_t Written = Offset ? ::pwrite(Fd, Contents.data(), Contents.size(), *Offset)
+                                       : ::write(Fd, Contents.data(), Contents.size());
         if (Written < 0) {
             if (errno == EINTR)
                 continue;
-            return false;
+            return errno;
         }
-        if (Written == 0) {  // no progress and no error: treat as a full device
-            errno = ENOSPC;
-            return false;
-        }
+        if (Written == 0)  // no progress and no error: treat as a full device
+            return ENOSPC;
         Contents.remove_prefix(static_cast<std::size_t>(Written));
+        if (Offset)
+            *Offset += Written;
     }
-    return true;
+    return 0;
 }
 
-// The file a write to Name lands in: the final target of a link, else Name.
-std::string ResolveTarget(const std::string& Name) {
-    struct stat Link;
-    if (::lstat(Name.c_str(), &Link) != 0 || !S_ISLNK(Link.st_mode))
-        return Name;
-    char Resolved[PATH_MAX];
-    return ::realpath(Name.c_str(), Resolved) ? std::string(Resolved) : Name;
+std::string FolderOf(const std::string& Path) {
+    const std::size_t Slash = Path.rfind('/');
+    if (Slash == std::string::npos)
+        return ".";
+    return Slash == 0 ? "/" : Path.substr(0, Slash);
 }
 
-bool WriteDirectly(const std::string& Target, std::string_view Contents, std::string& Error) {
-    const int Fd = ::open(Target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (Fd < 0) {
-        Error = ErrnoText(errno);
-        return false;
+// The descriptor of this process that Name reaches through its descriptor
+// folder (/dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N), if any.
+std::optional<int> OwnDescriptor(std::string Name) {
+    const std::string Own = "/proc/" + std::to_string(::getpid()) + "/fd";
+    for (int Hop = 0; Hop < 40; ++Hop) {
+        char Folder[PATH_MAX];
+        const std::size_t Slash = Name.rfind('/');
+        const std::string Base = Slash == std::string::npos ? Name : Name.substr(Slash + 1);
+        if (::realpath(FolderOf(Name).c_str(), Folder) && Folder == Own && !Base.empty() &&
+            Base.find_first_not_of("0123456789") == std::string::npos && Base.size() < 10)
+            return std::atoi(Base.c_str());
+        char Target[PATH_MAX];
+        const ssize_t Length = ::readlink(Name.c_str(), Target, sizeof Target - 1);
+        if (Length <= 0)
+            return std::nullopt;
+        const std::string Next(Target, static_cast<std::size_t>(Length));
+        Name = Next[0] == '/' ? Next : FolderOf(Name) + "/" + Next;
     }
-    const bool Ok = WriteAll(Fd, Contents);
-    const int WriteError = errno;
-    if (::close(Fd) != 0 && Ok) {
-        Error = ErrnoText(errno);
-        return false;
-    }
-    if (!Ok)
-        Error = ErrnoText(WriteError);
-    return Ok;
+    return std::nullopt;
 }
 
-}  // namespace
-
-bool WriteWholeFile(const std::string& FileName, std::string_view Contents, std::string& Error) {
-    const std::string Target = ResolveTarget(FileName);
-    struct stat Existing;
-    const bool Exists = ::stat(Target.c_str(), &Existing) == 0;
-    if (Exists && !S_ISREG(Existing.st_mode))
-        return WriteDirectly(Target, Contents, Error);
-
-    const std::size_t Slash = Target.rfind('/');
-    const std::string Folder = Slash == std::string::npos ? std::string() : Target.substr(0, Slash + 1);
-    const std::string Base = Slash == std::string::npos ? Target : Target.substr(Slash + 1);
-    std::string Temporary = Folder + "." + Base + ".XXXXXX";
-    const int Fd = ::mkstemp(Temporary.data());
-    if (Fd < 0) {
-        Error = ErrnoText(errno);
-        return false;
+// The path a write to Name lands in: the end of its chain of links, also when
+// that end does not exist yet (the file is then made there, and the links stay).
+std::string FinalTarget(std::string Name) {
+    for (int Hop = 0; Hop < 40; ++Hop) {
+        char Target[PATH_MAX];
+        const ssize_t Length = ::readlink(Name.c_str(), Target, sizeof Target - 1);
+        if (Length <= 0)
+            return Name;
+        const std::string Next(Target, static_cast<std::size_t>(Length));
+        Name = Next[0] == '/' ? Next : FolderOf(Name) + "/" + Next;
     }
+    return Name;  // a loop of links: the open below reports it
+}
 
-    // A new file gets the mode an ordinary create would give; a replaced file keeps its own.
-    mode_t Mode = Existing.st_mode & 07777;
-    if (!Exists) {
+bool Fail(int Errno, std::string& Error) {
+    Error = ErrnoText(Errno);
+    return false;
+}
+
+// A terminal, a pipe, a device or a descriptor the shell opened: written where
+// it stands, never truncated or replaced (a shell's ">>" stays an append).
+bool WriteToDescriptor(int Fd, std::string_view Contents, std::string& Error) {
+    const int Failure = WriteAll(Fd, Contents);
+    return Failure == 0 || Fail(Failure, Error);
+}
+
+// Writes over the existing file itself: same inode, so its owner, group, mode,
+// hard links and other attributes stay. The new text goes over the old one
+// and only then is the rest cut off; if a write fails, the old text (read
+// first) is put back, so the previous report stays whole.
+bool WriteInPlace(int Fd, const std::string& Target, std::string_view Contents, std::string& Error) {
+    std::string Old;
+    bool Restorable = false;
+    {
+        const TDescriptor Reader(::open(Target.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+        if (Reader.Fd() >= 0) {
+            char Buffer[65536];
+            ssize_t Got;
+            while ((Got = ::read(Reader.Fd(), Buffer, sizeof Buffer)) > 0 || (Got < 0 && errno == EINTR))
+                if (Got > 0)
+                    Old.append(Buffer, static_cast<std::size_t>(Got));
+            Restorable = Got == 0;
+        }
+    }
+    int Failure = WriteAll(Fd, Contents, 0);
+    if (Failure == 0 && ::ftruncate(Fd, static_cast<off_t>(Contents.size())) != 0)
+        Failure = errno;
+    if (Failure == 0 && ::fsync(Fd) != 0 && errno != EINVAL)
+        Failure = errno;
+    if (Failure != 0 && Restorable) {
+        // The old text fits where it was: its blocks are still allocated.
+        WriteAll(Fd, Old, 0);
+        if (::ftruncate(Fd, static_cast<off_t>(Old.size())) == 0)
+            ::fsync(Fd);
+    }
+    return Failure == 0 || Fail(Failure, Error);
+}
+
+// Writes a new file next to Target and renames it over Target, so that a
+// failure at any point leaves Target as it was (or absent). Existing: the new
+// file gets its owner, group and mode first. False with Retry set when the
+// rename cannot keep what the file had (the folder takes no new file, or the
+// owner cannot be given): the caller then writes in place.
+bool WriteByRename(const std::string& Target, const struct stat* Existing, std::string_view Contents,
+                   std::string& Error, bool& Retry) {
+    Retry = false;
+    // A short name of its own: a temporary name built from the target's name
+    // would exceed the 255 bytes of a name where the target's nearly fills them.
+    std::string Temporary = FolderOf(Target) + "/.quorvane-XXXXXX";
+    TDescriptor File(::mkstemp(Temporary.data()));
+    if (File.Fd() < 0) {
+        Retry = Existing != nullptr;
+        return Fail(errno, Error);
+    }
+    const auto Abandon = [&](int Errno) {
+        File.Close();
+        ::unlink(Temporary.c_str());
+        return Fail(Errno, Error);
+    };
+
+    mode_t Mode = 0;
+    if (Existing != nullptr) {
+        // fchown first: it clears set-id bits, which the fchmod then restores.
+        if ((Existing->st_uid != ::geteuid() || Existing->st_gid != ::getegid()) &&
+            ::fchown(File.Fd(), Existing->st_uid, Existing->st_gid) != 0) {
+            Retry = true;
+            return Abandon(errno);
+        }
+        Mode = Existing->st_mode & 07777;
+    } else {
+        // The mode an ordinary create would give.
         const mode_t Mask = ::umask(0);
         ::umask(Mask);
         Mode = 0666 & ~Mask;
     }
-    bool Ok = ::fchmod(Fd, Mode) == 0 && WriteAll(Fd, Contents) && ::fsync(Fd) == 0;
-    int Failure = errno;
-    if (::close(Fd) != 0 && Ok) {
-        Ok = false;
-        Failure = errno;
-    }
-    if (Ok && ::rename(Temporary.c_str(), Target.c_str()) != 0) {
-        Ok = false;
-        Failure = errno;
-    }
-    if (!Ok) {
+    if (::fchmod(File.Fd(), Mode) != 0)
+        return Abandon(errno);
+    if (const int Failure = WriteAll(File.Fd(), Contents))
+        return Abandon(Failure);
+    if (::fsync(File.Fd()) != 0)
+        return Abandon(errno);
+    if (const int Failure = File.Close()) {
         ::unlink(Temporary.c_str());
-        Error = ErrnoText(Failure);
+        return Fail(Failure, Error);
     }
-    return Ok;
+    if (::rename(Temporary.c_str(), Target.c_str()) != 0) {
+        const int Failure = errno;
+        ::unlink(Temporary.c_str());
+        return Fail(Failure, Error);
+    }
+    return true;
+}
+
+}  // namespace
+
+// How each kind of target is written:
+// - a descriptor of this process named by path (/dev/stdout, /dev/fd/N): through
+//   that descriptor, keeping the shell's append mode and position;
+// - no regular file (terminal, pipe, device): opened and written, not truncated;
+// - a regular file that may not be written: refused with the system's message,
+//   as the system refuses to truncate it, before anything changes;
+// - a new file, or a regular file with one link whose owner can be kept:
+//   atomically, by a new file renamed over it;
+// - a file with hard links, whose owner a new file cannot get, or in a folder
+//   that takes no new file: in place, with the old text put back on failure.
+// Links are followed to their final target, which is made if it is missing.
+bool WriteWholeFile(const std::string& FileName, std::string_view Contents, std::string& Error) {
+    if (const std::optional<int> Fd = OwnDescriptor(FileName)) {
+        if (::fcntl(*Fd, F_GETFL) == -1)
+            return Fail(errno, Error);
+        return WriteToDescriptor(*Fd, Contents, Error);
+    }
+
+    const std::string Target = FinalTarget(FileName);
+    struct stat Existing;
+    if (::stat(Target.c_str(), &Existing) != 0) {
+        if (errno != ENOENT)
+            return Fail(errno, Error);
+        bool Retry = false;
+        return WriteByRename(Target, nullptr, Contents, Error, Retry);
+    }
+    if (!S_ISREG(Existing.st_mode)) {
+        const TDescriptor File(::open(Target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
+        return File.Fd() >= 0 ? WriteToDescriptor(File.Fd(), Contents, Error) : Fail(errno, Error);
+    }
+
+    // The system's own answer to "may this file be written", with no change.
+    TDescriptor File(::open(Target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (File.Fd() < 0)
+        return Fail(errno, Error);
+    if (Existing.st_nlink == 1) {
+        bool Retry = false;
+        if (WriteByRename(Target, &Existing, Contents, Error, Retry))
+            return true;
+        if (!Retry)
+            return false;
+        Error.clear();
+    }
+    const bool Ok = WriteInPlace(File.Fd(), Target, Contents, Error);
+    const int CloseFailure = File.Close();
+    return Ok && (CloseFailure == 0 || Fail(CloseFailure, Error));
 }
 
 }  // namespace quorvane

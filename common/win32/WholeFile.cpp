@@ -35,18 +35,30 @@ bool WriteAndClose(HANDLE File, std::string_view Contents, bool Flush, std::stri
     return Ok;
 }
 
+// The folder of Name, for the temporary file beside it. A separator that
+// begins the path or follows the drive ("\\r.txt", "C:\\r.txt") is kept: "C:"
+// alone names the current folder of that drive, not its root.
 std::string FolderOf(const std::string& Name) {
     const std::size_t Separator = Name.find_last_of("\\/:");
     if (Separator == std::string::npos)
         return ".";
-    if (Name[Separator] == ':')
-        return Name.substr(0, Separator + 1);  // "C:" names the current folder of that drive
-    return Separator == 0 ? Name.substr(0, 1) : Name.substr(0, Separator);
+    if (Name[Separator] == ':' || Separator == 0 || (Separator == 2 && Name[1] == ':'))
+        return Name.substr(0, Separator + 1);  // "C:r.txt": in C:'s current folder, as the name says
+    return Name.substr(0, Separator);
 }
 
 }  // namespace
 
 bool WriteWholeFile(const std::string& FileName, std::string_view Contents, std::string& Error) {
+    // A read-only file is refused as Windows refuses to open it for writing
+    // (even for administrators); checked here too, since Wine run as root on
+    // Linux would open it.
+    const DWORD Attributes = ::GetFileAttributesA(FileName.c_str());
+    if (Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_READONLY) &&
+        !(Attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        Error = Win32MessageText(ERROR_ACCESS_DENIED);
+        return false;
+    }
     // An existing target that is no disk file (a device such as NUL, a pipe) is written directly.
     HANDLE Existing = ::CreateFileA(FileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -54,6 +66,12 @@ bool WriteWholeFile(const std::string& FileName, std::string_view Contents, std:
         if (::GetFileType(Existing) != FILE_TYPE_DISK)
             return WriteAndClose(Existing, Contents, false, Error);
         ::CloseHandle(Existing);
+    } else if (const DWORD Failure = ::GetLastError();
+               Failure != ERROR_FILE_NOT_FOUND && Failure != ERROR_PATH_NOT_FOUND) {
+        // A file that may not be written (read-only, held by another program)
+        // is refused as Windows refuses to open it, not replaced behind its back.
+        Error = Win32MessageText(Failure);
+        return false;
     }
 
     char Temporary[MAX_PATH + 16];

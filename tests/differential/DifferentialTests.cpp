@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -12,6 +13,7 @@
 
 #include "common/Exception.h"
 #include "common/SystemText.h"
+#include "tests/versioninfo/pe/CraftedFiles.h"
 #include "tests/versioninfo/pe/PeWriter.h"
 #include "versioninfo/StVInfo.h"
 #include "versioninfo/VersionApi.h"
@@ -258,6 +260,69 @@ TEST_F(DifferentialTest, PeWriterFilesGiveTheSameValuesAndFailures) {
     ManifestOnly.Resources.push_back({kRtManifest, 1, 0x0409, TBytes{'<', 'a', '/', '>'}});
     ExpectNoVersionResource(Write("manifest.exe", BuildPe(ManifestOnly).Bytes));
 }
+
+TEST_F(DifferentialTest, CraftedVersionResourcesGiveTheSameValuesAndFailures) {
+    for (const bool Pe32Plus : {false, true}) {
+        for (const pewriter::TCraftedFile& File : pewriter::CraftedVersionFiles(Pe32Plus)) {
+            const TOutcome Outcome = ExpectSameOutcome(Write((Pe32Plus ? "64-" : "32-") + File.Name, File.Bytes));
+            EXPECT_EQ(Outcome.Failure, File.ReaderCode == 0 ? "" : "EStVersionInfoError " + std::to_string(File.ReaderCode))
+                << File.Name;
+            if (Outcome.Failure.empty() && File.ReaderCode == 0) {
+                EXPECT_EQ(Outcome.Texts[1], Utf8ToSystem(File.CompanyName)) << File.Name;
+                EXPECT_EQ(Outcome.Texts[2], Utf8ToSystem(File.FileDescription)) << File.Name;
+            }
+        }
+    }
+}
+
+#ifdef QUORVANE_REPORT_PROGRAM_RELATIVE
+DWORD RunProgram(std::string CommandLine, const std::string& Output) {
+    SECURITY_ATTRIBUTES Inherit{sizeof Inherit, nullptr, TRUE};
+    const HANDLE Out = ::CreateFileA(Output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &Inherit, CREATE_ALWAYS, 0, nullptr);
+    if (Out == INVALID_HANDLE_VALUE)
+        return 0xFFFFFFFF;
+    STARTUPINFOA Startup{};
+    Startup.cb = sizeof Startup;
+    Startup.dwFlags = STARTF_USESTDHANDLES;
+    Startup.hStdOutput = Out;
+    Startup.hStdError = Out;
+    PROCESS_INFORMATION Child{};
+    DWORD Code = 0xFFFFFFFF;
+    if (::CreateProcessA(nullptr, CommandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &Startup, &Child)) {
+        ::WaitForSingleObject(Child.hProcess, INFINITE);
+        ::GetExitCodeProcess(Child.hProcess, &Code);
+        ::CloseHandle(Child.hThread);
+        ::CloseHandle(Child.hProcess);
+    }
+    ::CloseHandle(Out);
+    return Code;
+}
+
+// The report command rates every crafted file, one line each, and ends
+// normally: a version block whose root claims more than the resource once made
+// the version API write its ANSI copies past the block.
+TEST_F(DifferentialTest, ReportCommandRatesEveryCraftedFile) {
+    std::string Relative = QUORVANE_REPORT_PROGRAM_RELATIVE;
+    std::replace(Relative.begin(), Relative.end(), '/', '\\');
+    std::string CommandLine = "\"" + ProgramFolder() + Relative + "\" --files";
+    const auto Files = pewriter::CraftedVersionFiles(false);
+    for (const pewriter::TCraftedFile& File : Files)
+        CommandLine += " \"" + Write(File.Name, File.Bytes) + "\"";
+    const std::string Output = FFolder + "\\report.tsv";
+    FFiles.push_back(Output);
+    ASSERT_EQ(0u, RunProgram(CommandLine, Output));
+    std::ifstream Report(Output, std::ios::binary);
+    std::string Line;
+    std::getline(Report, Line);  // header
+    for (const pewriter::TCraftedFile& File : Files) {
+        ASSERT_TRUE(std::getline(Report, Line)) << File.Name;
+        EXPECT_NE(std::string::npos, Line.find(File.Name)) << Line;
+        if (File.ReaderCode == 0 && File.CompanyName.find_first_of("\r\n\t") == std::string::npos) {
+            EXPECT_NE(std::string::npos, Line.find("\t" + Utf8ToSystem(File.CompanyName) + "\t")) << Line;
+        }
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace quorvane

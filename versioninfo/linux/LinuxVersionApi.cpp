@@ -267,8 +267,9 @@ private:
 };
 
 // ICU knows the Windows language identifiers (LCIDs with sort order 0). The
-// neutral language (primary language 0: neutral, process and system default)
-// has no locale; it is named as Windows names it, in German for a German user.
+// neutral language (primary language 0), the process and system default
+// languages and the invariant language have no locale of their own; they are
+// named as Windows names them, in German for a German user.
 std::uint32_t TLinuxVersionApi::VerLanguageName(std::uint32_t Language, char* Buffer, std::uint32_t BufferSize) {
     if (Buffer == nullptr || BufferSize == 0)
         return 0;
@@ -298,8 +299,15 @@ std::uint32_t TLinuxVersionApi::VerLanguageName(std::uint32_t Language, char* Bu
 
 std::string TLinuxVersionApi::DisplayName(std::uint32_t Language, const char* UserLocale) {
     std::string Name;
-    if ((Language & 0x3FF) == 0) {
-        Name = std::strncmp(UserLocale, "de", 2) == 0 ? "Sprachneutral" : "Language Neutral";
+    const bool German = std::strncmp(UserLocale, "de", 2) == 0;
+    if ((Language & 0xFFFF) == 0x0400) {
+        Name = German ? "Prozessstandardsprache" : "Process Default Language";
+    } else if ((Language & 0xFFFF) == 0x0800) {
+        Name = German ? "Systemstandardsprache" : "System Default Language";
+    } else if ((Language & 0xFFFF) == 0x007F) {
+        Name = German ? "Invariante Sprache" : "Invariant Language";
+    } else if ((Language & 0x3FF) == 0) {
+        Name = German ? "Sprachneutral" : "Language Neutral";
     } else {
         UErrorCode Status = U_ZERO_ERROR;
         char Locale[ULOC_FULLNAME_CAPACITY];

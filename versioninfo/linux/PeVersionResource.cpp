@@ -1,6 +1,7 @@
 #include "versioninfo/linux/PeVersionResource.h"
 
 #include <optional>
+#include <unordered_map>
 
 #include "versioninfo/VersionApi.h"
 #include "versioninfo/linux/ByteSpan.h"
@@ -12,6 +13,7 @@ namespace {
 constexpr std::uint32_t kRtIcon = 3;
 constexpr std::uint32_t kRtGroupIcon = 14;
 constexpr std::uint32_t kRtVersion = 16;
+constexpr std::uint32_t kVersionInfoId = 1;
 
 constexpr std::uint64_t kMaxVersionBytes = 0x10000;  // wLength is 16 bits
 constexpr std::uint64_t kMaxIconBytes = 4u << 20;    // one image
@@ -190,7 +192,7 @@ bool TPeFile::ReadData(std::uint32_t Offset, std::uint64_t MaxBytes, std::vector
 // The tree has exactly three levels (type, name, language): the walk goes down
 // one level per step and never follows an entry back up, so a directory that
 // points at itself or an ancestor ends as "not a data entry" instead of a loop.
-enum class TLookup { Found, TypeMissing, Damaged };
+enum class TLookup { Found, TypeMissing, NameMissing, LanguageMissing, Damaged };
 
 std::optional<std::uint32_t> PickLanguage(const std::vector<TResourceEntry>& Entries,
                                          const TLanguagePreference& Languages) {
@@ -206,24 +208,48 @@ std::optional<std::uint32_t> PickLanguage(const std::vector<TResourceEntry>& Ent
     return TPeFile::Find(Entries, std::nullopt);
 }
 
-TLookup FindResource(TPeFile& File, std::uint32_t Type, std::optional<std::uint32_t> Name,
-                     const TLanguagePreference& Languages, std::uint64_t MaxBytes, std::vector<std::uint8_t>& Data) {
+// The subdirectory that Target names, read into Entries.
+bool ReadSubdirectory(TPeFile& File, std::uint32_t Target, std::vector<TResourceEntry>& Entries) {
+    return (Target & kSubdirectoryFlag) != 0 && File.ReadDirectory(Target & ~kSubdirectoryFlag, Entries);
+}
+
+// The data of the resource below a name entry's Target: its language directory,
+// the language that Languages picks, and that language's data entry.
+TLookup ReadLanguageData(TPeFile& File, std::uint32_t Target, const TLanguagePreference& Languages,
+                         std::uint64_t MaxBytes, std::vector<std::uint8_t>& Data) {
     std::vector<TResourceEntry> Entries;
-    if (!File.ReadDirectory(0, Entries))
+    if (!ReadSubdirectory(File, Target, Entries))
         return TLookup::Damaged;
-    std::optional<std::uint32_t> Target = TPeFile::Find(Entries, Type);
-    if (!Target)
-        return TLookup::TypeMissing;
-    for (int Level = 0; Level < 2; ++Level) {
-        if ((*Target & kSubdirectoryFlag) == 0 || !File.ReadDirectory(*Target & ~kSubdirectoryFlag, Entries))
-            return TLookup::Damaged;
-        Target = Level == 0 ? TPeFile::Find(Entries, Name) : PickLanguage(Entries, Languages);
-        if (!Target)
-            return TLookup::TypeMissing;
-    }
-    if ((*Target & kSubdirectoryFlag) != 0 || !File.ReadData(*Target, MaxBytes, Data))
+    const std::optional<std::uint32_t> Language = PickLanguage(Entries, Languages);
+    if (!Language)
+        return TLookup::LanguageMissing;
+    if ((*Language & kSubdirectoryFlag) != 0 || !File.ReadData(*Language, MaxBytes, Data))
         return TLookup::Damaged;
     return TLookup::Found;
+}
+
+// The name directory of resource type Type.
+TLookup ReadNames(TPeFile& File, std::uint32_t Type, std::vector<TResourceEntry>& Names) {
+    std::vector<TResourceEntry> Types;
+    if (!File.ReadDirectory(0, Types))
+        return TLookup::Damaged;
+    const std::optional<std::uint32_t> Target = TPeFile::Find(Types, Type);
+    if (!Target)
+        return TLookup::TypeMissing;
+    return ReadSubdirectory(File, *Target, Names) ? TLookup::Found : TLookup::Damaged;
+}
+
+// The resource Type/Name, or of type Type the first name when Name is empty.
+TLookup FindResource(TPeFile& File, std::uint32_t Type, std::optional<std::uint32_t> Name,
+                     const TLanguagePreference& Languages, std::uint64_t MaxBytes, std::vector<std::uint8_t>& Data) {
+    std::vector<TResourceEntry> Names;
+    const TLookup Lookup = ReadNames(File, Type, Names);
+    if (Lookup != TLookup::Found)
+        return Lookup;
+    const std::optional<std::uint32_t> Target = TPeFile::Find(Names, Name);
+    if (!Target)
+        return TLookup::NameMissing;
+    return ReadLanguageData(File, *Target, Languages, MaxBytes, Data);
 }
 
 void AppendU16(std::vector<std::uint8_t>& Out, std::uint16_t Value) {
@@ -254,11 +280,19 @@ TPeVersionResource ReadPeVersionResource(const TReadAt& ReadAt, std::uint64_t Fi
         Result.Error = kErrorResourceDataNotFound;
         return Result;
     }
-    switch (FindResource(File, kRtVersion, std::nullopt, Languages, kMaxVersionBytes, Result.Data)) {
+    // Only the resource with id 1 (VS_VERSION_INFO) is the file's version data,
+    // as Windows looks it up; other ids and names are not.
+    switch (FindResource(File, kRtVersion, kVersionInfoId, Languages, kMaxVersionBytes, Result.Data)) {
     case TLookup::Found:
         break;
     case TLookup::TypeMissing:
         Result.Error = kErrorResourceTypeNotFound;
+        break;
+    case TLookup::NameMissing:
+        Result.Error = kErrorResourceNameNotFound;
+        break;
+    case TLookup::LanguageMissing:
+        Result.Error = kErrorResourceLangNotFound;
         break;
     case TLookup::Damaged:
         Result.Error = kErrorResourceDataNotFound;
@@ -285,6 +319,18 @@ std::vector<std::uint8_t> ReadPeIconFile(const TReadAt& ReadAt, std::uint64_t Fi
     if (!Header.ReadU16(2, Type) || Type != 1 || !Header.ReadU16(4, Count))
         return {};
 
+    // A group names up to 65535 images: the RT_ICON names are read once and
+    // looked up by id, and each language directory is read and chosen from
+    // once, so the work grows with the file, never with entries times entries.
+    std::vector<TResourceEntry> Names;
+    if (ReadNames(File, kRtIcon, Names) != TLookup::Found)
+        return {};
+    std::unordered_map<std::uint32_t, std::uint32_t> TargetOfId;
+    for (const TResourceEntry& Entry : Names)
+        if ((Entry.Name & kSubdirectoryFlag) == 0)
+            TargetOfId.emplace(Entry.Name, Entry.Target);  // the first of equal ids, as Find takes it
+    std::unordered_map<std::uint32_t, std::optional<std::uint32_t>> DataEntryOfTarget;
+
     struct TImage {
         const std::uint8_t* Entry;
         std::vector<std::uint8_t> Data;
@@ -294,8 +340,20 @@ std::vector<std::uint8_t> ReadPeIconFile(const TReadAt& ReadAt, std::uint64_t Fi
     for (std::uint64_t I = 0; I < Count && Header.Contains(6 + I * 14, 14); ++I) {
         std::uint16_t Id = 0;
         Header.ReadU16(6 + I * 14 + 12, Id);
+        const auto Name = TargetOfId.find(Id);
+        if (Name == TargetOfId.end())
+            continue;
+        auto Picked = DataEntryOfTarget.find(Name->second);
+        if (Picked == DataEntryOfTarget.end()) {
+            std::optional<std::uint32_t> DataEntry;
+            std::vector<TResourceEntry> Entries;
+            if (ReadSubdirectory(File, Name->second, Entries))
+                DataEntry = PickLanguage(Entries, Languages);
+            Picked = DataEntryOfTarget.emplace(Name->second, DataEntry).first;
+        }
         TImage Image{Group.data() + 6 + I * 14, {}};
-        if (FindResource(File, kRtIcon, Id, Languages, kMaxIconBytes, Image.Data) != TLookup::Found)
+        if (!Picked->second || (*Picked->second & kSubdirectoryFlag) != 0 ||
+            !File.ReadData(*Picked->second, kMaxIconBytes, Image.Data))
             continue;
         Total += Image.Data.size();
         if (Total > kMaxIconFileBytes)

@@ -20,7 +20,9 @@ struct TPeVersionResource {
     // 0 on success; else a Windows error number: kErrorResourceDataNotFound
     // (1812) for a file that is no PE image, has no resource directory or whose
     // headers or resource tree are damaged; kErrorResourceTypeNotFound (1813)
-    // for resources without a version resource.
+    // for resources without a version resource; kErrorResourceNameNotFound
+    // (1814) for version resources without id 1; kErrorResourceLangNotFound
+    // (1815) for an id 1 without any language.
     std::uint32_t Error = 0;
     std::vector<std::uint8_t> Data;  // the VS_VERSIONINFO block, at most 64 KiB
 };
@@ -35,8 +37,8 @@ using TLanguagePreference = std::vector<std::uint16_t>;
 // the user's language (0 when unknown), then US English.
 TLanguagePreference WindowsLanguagePreference(std::uint16_t UserLanguage);
 
-// The version resource: the first name of type RT_VERSION, in the language
-// that Languages picks.
+// The version resource: RT_VERSION with id 1, in the language that Languages
+// picks.
 TPeVersionResource ReadPeVersionResource(const TReadAt& ReadAt, std::uint64_t FileSize,
                                          const TLanguagePreference& Languages = {});
 

@@ -50,75 +50,92 @@ void PadTo4(std::vector<std::uint8_t>& Out) {
         Out.push_back(0);
 }
 
-// One node of a block, located by offsets relative to the block's start; all of
-// it lies inside the span it was read from.
+// The bytes a query walks: the root node's wLength bytes of the block. Reads
+// past them give zeros instead of failing, as the walk of the version API
+// reads on into the zero-filled room behind the block; so a node may claim
+// more than its parent holds, and a key or value may run to the end.
+class TBlockView {
+public:
+    TBlockView(const std::uint8_t* Bytes, std::uint64_t Size) : FBytes(Bytes), FSize(Size) {}
+    std::uint64_t Size() const { return FSize; }
+    std::uint16_t U16(std::uint64_t Offset) const {
+        if (Offset >= FSize || FSize - Offset < 2)
+            return 0;
+        return static_cast<std::uint16_t>(FBytes[Offset] | (FBytes[Offset + 1] << 8));
+    }
+
+private:
+    const std::uint8_t* FBytes;
+    std::uint64_t FSize;
+};
+
+// One node, located by offsets relative to the block's start. Nothing is cut
+// to the parent: the walk trusts wLength and wValueLength as the version API
+// does, and TBlockView keeps every read inside the block.
 struct TNode {
     std::uint64_t Start = 0;
-    std::uint64_t End = 0;  // Start + wLength, cut to the parent's end
+    std::uint64_t End = 0;  // Start + wLength
     std::uint16_t ValueLength = 0;
     std::uint16_t Type = 0;
-    std::uint64_t KeyStart = 0;
-    std::uint64_t KeyEnd = 0;  // the terminating zero unit
     std::uint64_t ValueStart = 0;
-    std::uint64_t ValueEnd = 0;  // cut to the node's end
     std::uint64_t ChildrenStart = 0;
 };
 
-// Reads the node at Start of Block, bounded by Limit (its parent's end).
-bool ReadNode(TByteSpan Block, std::uint64_t Start, std::uint64_t Limit, TNode& Node) {
-    std::uint16_t Length = 0;
-    if (Limit > Block.Size() || !Block.ReadU16(Start, Length) || Length < kNodeHeaderSize ||
-        Start + Length > Limit)
-        return false;
+TNode ReadNode(const TBlockView& Block, std::uint64_t Start) {
+    TNode Node;
     Node.Start = Start;
-    Node.End = Start + Length;
-    if (!Block.ReadU16(Start + 2, Node.ValueLength) || !Block.ReadU16(Start + 4, Node.Type))
-        return false;
-    Node.KeyStart = Start + kNodeHeaderSize;
-    std::uint64_t Pos = Node.KeyStart;
-    for (;;) {
-        std::uint16_t Unit = 0;
-        if (Pos + 2 > Node.End || !Block.ReadU16(Pos, Unit))
-            return false;  // key without terminator inside the node
-        if (Unit == 0)
-            break;
+    Node.End = Start + Block.U16(Start);
+    Node.ValueLength = Block.U16(Start + 2);
+    Node.Type = Block.U16(Start + 4);
+    // The key ends at its zero unit; past the block every unit reads as zero.
+    std::uint64_t Pos = Start + kNodeHeaderSize;
+    while (Pos < Block.Size() && Block.U16(Pos) != 0)
         Pos += 2;
-    }
-    Node.KeyEnd = Pos;
     Node.ValueStart = Align4(Pos + 2);
-    if (Node.ValueStart > Node.End)
-        Node.ValueStart = Node.End;
     const std::uint64_t ValueBytes =
-        Node.Type == kTextNode ? std::uint64_t{Node.ValueLength} * 2 : std::uint64_t{Node.ValueLength};
-    Node.ValueEnd = Node.ValueStart + ValueBytes > Node.End ? Node.End : Node.ValueStart + ValueBytes;
-    Node.ChildrenStart = Align4(Node.ValueEnd);
-    return true;
+        Node.Type != 0 ? std::uint64_t{Node.ValueLength} * 2 : std::uint64_t{Node.ValueLength};
+    Node.ChildrenStart = Node.ValueStart + Align4(ValueBytes);
+    return Node;
 }
 
-char AsciiLower(char C) { return (C >= 'A' && C <= 'Z') ? static_cast<char>(C - 'A' + 'a') : C; }
+char16_t AsciiLower(char16_t C) { return (C >= u'A' && C <= u'Z') ? static_cast<char16_t>(C - u'A' + u'a') : C; }
 
-bool KeyEquals(TByteSpan Block, const TNode& Node, std::string_view Name) {
-    const std::string Key = Utf16LeToUtf8(Block.Sub(Node.KeyStart, Node.KeyEnd - Node.KeyStart));
-    if (Key.size() != Name.size())
-        return false;
-    for (std::size_t I = 0; I < Key.size(); ++I)
-        if (AsciiLower(Key[I]) != AsciiLower(Name[I]))
+// Whether the key of the node at Start is Name (UTF-16), ignoring ASCII letter
+// case; reads no further than one unit past Name's length.
+bool KeyEquals(const TBlockView& Block, std::uint64_t Start, const std::u16string& Name) {
+    const std::uint64_t Key = Start + kNodeHeaderSize;
+    for (std::size_t I = 0; I < Name.size(); ++I)
+        if (AsciiLower(static_cast<char16_t>(Block.U16(Key + 2 * I))) != AsciiLower(Name[I]))
             return false;
-    return true;
+    return Block.U16(Key + 2 * Name.size()) == 0;
 }
 
-// The child of Parent named Name, walking the children in order; each child is
-// bounded by Parent, and a child too short to advance ends the walk.
-bool FindChild(TByteSpan Block, const TNode& Parent, std::string_view Name, TNode& Child) {
+// The child of Parent named Name. Children are walked in order, each the
+// previous one's wLength further on; a child whose key does not match is
+// stepped over whatever it holds, and only a wLength of 0 ends the walk early.
+// Each step advances at least 4 bytes, so a walk makes at most 16 Ki steps.
+bool FindChild(const TBlockView& Block, const TNode& Parent, const std::u16string& Name, TNode& Child) {
     std::uint64_t Pos = Parent.ChildrenStart;
-    while (Pos + kNodeHeaderSize <= Parent.End) {
-        if (!ReadNode(Block, Pos, Parent.End, Child))
-            return false;
-        if (KeyEquals(Block, Child, Name))
+    while (Pos < Parent.End) {
+        if (KeyEquals(Block, Pos, Name)) {
+            Child = ReadNode(Block, Pos);
             return true;
-        Pos = Align4(Child.End);
+        }
+        const std::uint16_t Length = Block.U16(Pos);
+        if (Length == 0)
+            return false;
+        Pos += Align4(Length);
     }
     return false;
+}
+
+std::u16string Utf16Of(std::string_view Utf8) {
+    std::vector<std::uint8_t> Bytes;
+    AppendUtf16Le(Bytes, Utf8);
+    std::u16string Units(Bytes.size() / 2, u'\0');
+    for (std::size_t I = 0; I < Units.size(); ++I)
+        Units[I] = static_cast<char16_t>(Bytes[2 * I] | (Bytes[2 * I + 1] << 8));
+    return Units;
 }
 
 std::uint32_t RawLength(const void* Block) {
@@ -190,15 +207,16 @@ void AppendUtf16Le(std::vector<std::uint8_t>& Out, std::string_view Utf8) {
     }
 }
 
-// Layout of a prepared block: the resource's root node (wLength bytes), padding
-// to 4, then 2 * wLength + 4 bytes of room. A text value at offset O of the
-// block with N units gets its UTF-8 copy at Room + 2 * O: at most 3 * N + 1
-// bytes, and the next text value starts at least 2 * N + 6 bytes after O, so no
-// two copies overlap and the last one ends inside the room.
+// Layout of a prepared block: the root node's wLength bytes (the resource, and
+// zeros where wLength claims more than the resource holds), padding to 4, then
+// 2 * wLength + 4 bytes of room. A text value at offset O of the block with N
+// units read gets its UTF-8 copy at Room + 2 * O: at most 3 * N + 1 bytes, and
+// the N units end inside the root, so the copy ends inside the room. A text
+// that ends at its own node's end (the usual case) keeps its copy clear of the
+// next text value's copy, which starts at least 2 * N + 6 bytes further on.
 std::uint32_t PreparedVersionBlockSize(TByteSpan Resource) {
-    TNode Root;
     std::uint16_t Length = 0;
-    if (!Resource.ReadU16(0, Length) || !ReadNode(Resource, 0, Resource.Size() < Length ? 0 : Length, Root))
+    if (!Resource.ReadU16(0, Length) || Length < kNodeHeaderSize)
         return 0;
     return static_cast<std::uint32_t>(Align4(Length) + 2 * std::uint64_t{Length} + 4);
 }
@@ -207,9 +225,10 @@ bool PrepareVersionBlock(TByteSpan Resource, void* Block, std::uint32_t Size) {
     const std::uint32_t Needed = PreparedVersionBlockSize(Resource);
     if (Needed == 0 || Size < Needed || Block == nullptr)
         return false;
-    const std::uint16_t Length = static_cast<std::uint16_t>(RawLength(Resource.Data()));
-    std::memcpy(Block, Resource.Data(), Length);
-    std::memset(static_cast<std::uint8_t*>(Block) + Length, 0, Size - Length);
+    const std::uint64_t Length = RawLength(Resource.Data());
+    const std::uint64_t Copied = Resource.Size() < Length ? Resource.Size() : Length;
+    std::memcpy(Block, Resource.Data(), static_cast<std::size_t>(Copied));
+    std::memset(static_cast<std::uint8_t*>(Block) + Copied, 0, Size - Copied);
     return true;
 }
 
@@ -218,10 +237,10 @@ bool QueryVersionBlock(void* Block, const char* SubBlock, void*& Value, std::uin
         return false;
     auto* Bytes = static_cast<std::uint8_t*>(Block);
     const std::uint32_t Raw = RawLength(Block);
-    const TByteSpan Span(Bytes, Raw);
-    TNode Node;
-    if (!ReadNode(Span, 0, Raw, Node))
+    if (Raw < kNodeHeaderSize)
         return false;
+    const TBlockView View(Bytes, Raw);
+    TNode Node = ReadNode(View, 0);
 
     std::string_view Path(SubBlock);
     std::uint64_t Components = 0;
@@ -236,18 +255,29 @@ bool QueryVersionBlock(void* Block, const char* SubBlock, void*& Value, std::uin
         if (++Components > kMaxPathComponents)
             return false;
         TNode Child;
-        if (!FindChild(Span, Node, Name, Child))
+        if (!FindChild(View, Node, Utf16Of(Name), Child))
             return false;
         Node = Child;
     }
 
-    if (Node.Type != kTextNode) {
-        Value = Bytes + Node.ValueStart;
-        Length = static_cast<std::uint32_t>(Node.ValueEnd - Node.ValueStart);
+    // A value is read up to the end of the root at most, never from the room.
+    const std::uint64_t ValueStart = Node.ValueStart < Raw ? Node.ValueStart : Raw;
+    const std::uint64_t Available = Raw - ValueStart;
+    if (Node.Type == 0) {
+        Value = Bytes + ValueStart;
+        Length = static_cast<std::uint32_t>(Node.ValueLength < Available ? Node.ValueLength : Available);
         return true;
     }
-    const std::string Text = Utf16LeToUtf8(Span.Sub(Node.ValueStart, Node.ValueEnd - Node.ValueStart));
-    std::uint8_t* Copy = Bytes + Align4(Raw) + 2 * Node.ValueStart;
+    // wValueLength counts units and may run past the node: the text is read
+    // from there up to its first zero unit, as Windows reads it. Windows copies
+    // the whole value into the room behind the root, and answers an empty
+    // text when it does not fit there (more units than bytes to the root's end).
+    std::string Text;
+    if (Node.ValueLength <= Available) {
+        const std::uint64_t Units = std::uint64_t{Node.ValueLength} < Available / 2 ? Node.ValueLength : Available / 2;
+        Text = Utf16LeToUtf8(TByteSpan(Bytes + ValueStart, Units * 2));
+    }
+    std::uint8_t* Copy = Bytes + Align4(Raw) + 2 * ValueStart;
     std::memcpy(Copy, Text.data(), Text.size());
     Copy[Text.size()] = 0;
     Value = Copy;

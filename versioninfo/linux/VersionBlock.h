@@ -30,7 +30,8 @@ void AppendUtf16Le(std::vector<std::uint8_t>& Out, std::string_view Utf8);
 // Bytes that the caller must allocate for Resource prepared by
 // PrepareVersionBlock: the block itself plus room for the UTF-8 copies of its
 // texts (as Windows reserves room for its ANSI copies). 0 when Resource does
-// not start with a usable root node.
+// not start with a root wLength of at least a node header. A root wLength
+// beyond the resource is taken as Windows takes it: the rest reads as zeros.
 std::uint32_t PreparedVersionBlockSize(TByteSpan Resource);
 
 // Copies Resource into Block (Size bytes, at least PreparedVersionBlockSize)
@@ -40,10 +41,12 @@ bool PrepareVersionBlock(TByteSpan Resource, void* Block, std::uint32_t Size);
 // VerQueryValue over a block that PrepareVersionBlock filled: "\" is the fixed
 // record, "\VarFileInfo\Translation" the translation table,
 // "StringFileInfo\040704E4\CompanyName" a string. The leading backslash is
-// optional, key names match regardless of ASCII letter case. Binary values
-// point into the block with Length in bytes; text values point to their
-// zero-terminated UTF-8 copy inside the block with Length in bytes of that
-// copy, without the terminator (0 for an empty value).
+// optional, key names match regardless of ASCII letter case. Nodes are walked
+// as the version API walks them: a damaged node that is not looked for is
+// stepped over by its wLength. Binary values point into the block with Length
+// in bytes (never past the root); text values point to their zero-terminated
+// UTF-8 copy inside the block with Length in bytes of that copy, without the
+// terminator (0 for an empty value).
 bool QueryVersionBlock(void* Block, const char* SubBlock, void*& Value, std::uint32_t& Length);
 
 // The content of a version block that this system builds itself (package

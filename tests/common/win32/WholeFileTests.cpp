@@ -86,6 +86,51 @@ TEST_F(WholeFileTest, AFileThatCannotBeReplacedKeepsItsContents) {
     EXPECT_EQ(1, FileCount());
 }
 
+TEST_F(WholeFileTest, AReadOnlyReportIsRefused) {
+    const std::string Name = FFolder + "\\ReadOnly.txt";
+    std::string Error;
+    ASSERT_TRUE(WriteWholeFile(Name, "kept", Error)) << Error;
+    ASSERT_TRUE(::SetFileAttributesA(Name.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_FALSE(WriteWholeFile(Name, "lost", Error));
+    EXPECT_FALSE(Error.empty());
+    ::SetFileAttributesA(Name.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ("kept", Contents(Name));
+    EXPECT_EQ(1, FileCount());
+}
+
+// "C:\r.txt" lies in the root of drive C:; its temporary file belongs there
+// too, not in the drive's current folder ("C:" alone), which here is missing.
+// The root of C: is the Wine prefix's own drive_c; on Windows the case runs
+// only where the root takes new files.
+TEST_F(WholeFileTest, AReportInTheRootOfADriveIsWrittenThere) {
+    char Current[MAX_PATH];
+    ASSERT_NE(0u, ::GetCurrentDirectoryA(sizeof Current, Current));
+    const std::string Drive = FFolder.substr(0, 2);  // the temporary folder's drive
+    ASSERT_EQ(':', Drive[1]);
+    const std::string Report = Drive + "\\quorvane-root-" + std::to_string(::GetCurrentProcessId()) + ".txt";
+    const HANDLE Probe = ::CreateFileA(Report.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    if (Probe == INVALID_HANDLE_VALUE)
+        GTEST_SKIP() << "the root of " << Drive << " takes no new file";
+    ::CloseHandle(Probe);
+    ::DeleteFileA(Report.c_str());
+    // Another drive becomes the current one; C:'s current folder, kept in
+    // the environment variable "=C:", is a folder that does not exist.
+    std::string Other;
+    for (char Letter = 'Z'; Letter > 'A' && Other.empty(); --Letter)
+        if (Letter != Drive[0] && ::SetCurrentDirectoryA((std::string(1, Letter) + ":\\").c_str()))
+            Other = std::string(1, Letter) + ":";
+    if (Other.empty())
+        GTEST_SKIP() << "no second drive to make the current one";
+    ASSERT_TRUE(::SetEnvironmentVariableA(("=" + Drive).c_str(), (FFolder + "\\missing").c_str()));
+    std::string Error;
+    const bool Written = WriteWholeFile(Report, "in the root", Error);
+    ::SetCurrentDirectoryA(Current);
+    ::SetEnvironmentVariableA(("=" + Drive).c_str(), Current);
+    EXPECT_TRUE(Written) << Error;
+    EXPECT_EQ("in the root", Contents(Report));
+    ::DeleteFileA(Report.c_str());
+}
+
 TEST_F(WholeFileTest, RelativeNamesAreExpandedAgainstTheCurrentFolder) {
     char Current[MAX_PATH];
     ::GetCurrentDirectoryA(sizeof Current, Current);

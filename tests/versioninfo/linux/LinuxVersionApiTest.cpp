@@ -104,10 +104,16 @@ TEST_F(LanguageNameTest, NamesInTheUsersLanguage) {
     EXPECT_EQ(Name(0x0409), "Englisch (Vereinigte Staaten)");
     EXPECT_EQ(Name(0x0C07), "Deutsch (Österreich)");
     EXPECT_EQ(Name(0), "Sprachneutral");
-    EXPECT_EQ(Name(0x0400), "Sprachneutral");
+    EXPECT_EQ(Name(0x0400), "Prozessstandardsprache");
+    EXPECT_EQ(Name(0x0800), "Systemstandardsprache");
+    EXPECT_EQ(Name(0x007F), "Invariante Sprache");
+    EXPECT_EQ(Name(0x0C00), "Sprachneutral");
     Use("en_US");
     EXPECT_EQ(Name(0x0407), "German (Germany)");
     EXPECT_EQ(Name(0), "Language Neutral");
+    EXPECT_EQ(Name(0x0400), "Process Default Language");
+    EXPECT_EQ(Name(0x0800), "System Default Language");
+    EXPECT_EQ(Name(0x007F), "Invariant Language");
 }
 
 TEST_F(LanguageNameTest, ShortBuffersCutAtACharacterBoundary) {

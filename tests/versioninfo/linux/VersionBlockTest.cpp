@@ -103,8 +103,40 @@ TEST(VersionBlockTest, PreparingRefusesBadInput) {
     const TByteSpan Span(Resource.data(), Resource.size());
     std::vector<std::uint8_t> Small(PreparedVersionBlockSize(Span) - 1);
     EXPECT_FALSE(PrepareVersionBlock(Span, Small.data(), static_cast<std::uint32_t>(Small.size())));
-    EXPECT_EQ(PreparedVersionBlockSize(TByteSpan(Resource.data(), 5)), 0u);
-    EXPECT_EQ(PreparedVersionBlockSize(TByteSpan(Resource.data(), Resource.size() - 1)), 0u);
+    EXPECT_EQ(PreparedVersionBlockSize(TByteSpan(Resource.data(), 1)), 0u);
+    std::vector<std::uint8_t> Tiny = Resource;
+    Tiny[0] = 5, Tiny[1] = 0;  // a root shorter than a node header
+    EXPECT_EQ(PreparedVersionBlockSize(TByteSpan(Tiny.data(), Tiny.size())), 0u);
+}
+
+// A resource shorter than its root's wLength is taken as Windows takes it:
+// the missing end reads as zeros, and the values before it stay readable.
+TEST(VersionBlockTest, ARootLongerThanTheResourceReadsZerosBehindIt) {
+    const auto Resource = BuildVersionBlock(Package());
+    const TByteSpan Cut(Resource.data(), Resource.size() - 8);  // the translation's value is gone
+    std::vector<std::uint8_t> Block(PreparedVersionBlockSize(Cut), 0xEE);
+    ASSERT_TRUE(PrepareVersionBlock(Cut, Block.data(), static_cast<std::uint32_t>(Block.size())));
+    EXPECT_EQ(Text(Block, "StringFileInfo\\000004B0\\CompanyName"), "Zoë Müller <zoe@example.org>");
+    void* Value = nullptr;
+    std::uint32_t Length = 0;
+    ASSERT_TRUE(QueryVersionBlock(Block.data(), "VarFileInfo\\Translation", Value, Length));
+    ASSERT_EQ(Length, 4u);
+    EXPECT_EQ(std::memcmp(Value, "\0\0\0\0", 4), 0);
+}
+
+// Values whose lengths claim more than the block holds are cut at the root's
+// end, and a text that does not fit the room as a whole reads as empty.
+TEST(VersionBlockTest, ValueLengthsBeyondTheRootStayInsideTheBlock) {
+    auto Resource = BuildVersionBlock(Package());
+    // The translation node (36 bytes) closes the block: claim 64 KiB for its value.
+    Resource[Resource.size() - 36 + 2] = 0xFF;
+    Resource[Resource.size() - 36 + 3] = 0xFF;
+    auto Block = Prepared(Resource);
+    void* Value = nullptr;
+    std::uint32_t Length = 0;
+    ASSERT_TRUE(QueryVersionBlock(Block.data(), "VarFileInfo\\Translation", Value, Length));
+    EXPECT_EQ(Length, 4u);
+    EXPECT_EQ(static_cast<std::uint8_t*>(Value) + Length, Block.data() + Resource.size());
 }
 
 TEST(VersionBlockTest, LongPackageTextsStayWithinOneNode) {

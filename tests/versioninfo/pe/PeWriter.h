@@ -184,6 +184,7 @@ struct TResource {
     std::uint16_t Name;
     std::uint16_t Language;
     TBytes Data;
+    std::string NameText = {};  // not empty: a named resource (Name unused), listed before the ids
 };
 
 struct TPeRecipe {
@@ -284,13 +285,19 @@ inline TPeFileImage BuildPe(const TPeRecipe& Recipe) {
 
     // Resource tree: type → name → language, sorted by id as linkers write it.
     TBytes R;
-    std::map<std::uint16_t, std::map<std::uint16_t, std::vector<const TResource*>>> Tree;
+    // Name key: (0, text) for a named resource, (1, id) as text-free id; named first.
+    using TNameKey = std::pair<int, std::string>;
+    auto KeyOf = [](const TResource& Res) {
+        return Res.NameText.empty() ? TNameKey{1, std::string(5 - std::to_string(Res.Name).size(), '0') + std::to_string(Res.Name)}
+                                    : TNameKey{0, Res.NameText};
+    };
+    std::map<std::uint16_t, std::map<TNameKey, std::vector<const TResource*>>> Tree;
     for (const TResource& Res : Recipe.Resources)
-        Tree[Res.Type][Res.Name].push_back(&Res);
+        Tree[Res.Type][KeyOf(Res)].push_back(&Res);
     auto DirSize = [](std::size_t Entries) { return 16 + 8 * Entries; };
     std::size_t Pos = DirSize(Tree.size());
     std::map<std::uint16_t, std::size_t> NameDir;
-    std::map<std::pair<std::uint16_t, std::uint16_t>, std::size_t> LangDir;
+    std::map<std::pair<std::uint16_t, TNameKey>, std::size_t> LangDir;
     for (auto& [Type, Names] : Tree) {
         NameDir[Type] = Pos;
         Pos += DirSize(Names.size());
@@ -305,6 +312,13 @@ inline TPeFileImage BuildPe(const TPeRecipe& Recipe) {
         DataEntry[&Res] = Pos;
         Pos += 16;
     }
+    // Names as counted UTF-16 strings.
+    std::map<std::string, std::size_t> NameString;
+    for (const TResource& Res : Recipe.Resources)
+        if (!Res.NameText.empty() && !NameString.count(Res.NameText)) {
+            NameString[Res.NameText] = Pos;
+            Pos += 2 + 2 * Res.NameText.size();
+        }
     std::map<const TResource*, std::size_t> DataAt;
     // Version data last, so that cutting the file's end cuts into it.
     std::vector<const TResource*> Order;
@@ -320,7 +334,15 @@ inline TPeFileImage BuildPe(const TPeRecipe& Recipe) {
         Pos += Res->Data.size();
     }
     R.assign(Pos, 0);
-    auto WriteDir = [&](std::size_t At, std::size_t Entries) { Put16(R, At + 14, static_cast<std::uint16_t>(Entries)); };
+    auto WriteDir = [&](std::size_t At, std::size_t Entries, std::size_t Named = 0) {
+        Put16(R, At + 12, static_cast<std::uint16_t>(Named));
+        Put16(R, At + 14, static_cast<std::uint16_t>(Entries - Named));
+    };
+    for (const auto& [Text, At] : NameString) {
+        Put16(R, At, static_cast<std::uint16_t>(Text.size()));
+        for (std::size_t I = 0; I < Text.size(); ++I)
+            Put16(R, At + 2 + 2 * I, static_cast<std::uint8_t>(Text[I]));
+    }
     WriteDir(0, Tree.size());
     std::size_t TypeIndex = 0;
     for (auto& [Type, Names] : Tree) {
@@ -329,11 +351,15 @@ inline TPeFileImage BuildPe(const TPeRecipe& Recipe) {
         Put32(R, Entry + 4, 0x80000000u | static_cast<std::uint32_t>(NameDir[Type]));
         if (Type == kRtVersion)
             L.VersionTypeEntry = kSectionFileOffset + Entry;
-        WriteDir(NameDir[Type], Names.size());
+        std::size_t Named = 0;
+        for (auto& [Name, Langs] : Names)
+            Named += Name.first == 0 ? 1 : 0;
+        WriteDir(NameDir[Type], Names.size(), Named);
         std::size_t NameIndex = 0;
         for (auto& [Name, Langs] : Names) {
             const std::size_t NameEntry = NameDir[Type] + 16 + 8 * NameIndex++;
-            Put32(R, NameEntry, Name);
+            Put32(R, NameEntry, Name.first == 0 ? 0x80000000u | static_cast<std::uint32_t>(NameString[Name.second])
+                                                : Langs[0]->Name);
             Put32(R, NameEntry + 4, 0x80000000u | static_cast<std::uint32_t>(LangDir[{Type, Name}]));
             WriteDir(LangDir[{Type, Name}], Langs.size());
             for (std::size_t I = 0; I < Langs.size(); ++I) {
