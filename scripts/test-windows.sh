@@ -43,7 +43,10 @@ fi
 # their frames itself).
 leave_unmanaged() {
   "$QUORVANE_WINE" reg add 'HKCU\Software\Wine\AppDefaults\ui_win32_tests.exe\X11 Driver' \
-    /v Managed /d N /f >/dev/null
+    /v Managed /d N /f >/dev/null &&
+  # This run has no display: its server must be gone before the tests start
+  # theirs on the virtual display, or their screen is a display-less 1024 x 768.
+  "$QUORVANE_WINESERVER" -w
 }
 quorvane_step "leave the window tests' windows unmanaged" leave_unmanaged || exit 1
 quorvane_step "run the Windows tests under Wine" \
