@@ -76,7 +76,7 @@ TFixtures& Fixtures() {
 
 std::unique_ptr<IVersionApi> BenchApi() {
     TLinuxVersionApiOptions Options;
-    Options.PersistIndex = false;
+    Options.PersistCaches = false;
     return CreateLinuxVersionApi(Options);
 }
 

@@ -1,6 +1,6 @@
 #include "catalogue/Catalogue.h"
 
-#include "catalogue/Risk.h"
+#include "catalogue/Provenance.h"
 #include "resources/StringTable.h"
 #include "versioninfo/StVInfo.h"
 
@@ -14,6 +14,8 @@ TCatalogue::~TCatalogue() { ClearCatalogue(); }
 TReloadStatus TCatalogue::ReloadCatalogue() {
     TReloadStatus Status;
     ClearCatalogue();
+    // Files may have changed since the last reload, also the one the reader read last.
+    FVersionInfo.InvalidateInfo();
     Status.PrivilegeStatus = FSource.EnableDebugPrivilege();
     FSource.EnumerateProcesses([this](const TProcessEntry& Entry) {
         AddProcessNode(Entry.ExeFile, Entry.ProcessId, Entry.ParentProcessId, Entry.Threads);
@@ -53,17 +55,20 @@ void TCatalogue::AddProcessNode(const std::string& Name, std::uint32_t ProcessId
     Data->ThreadCount = ThreadCount;
 
     if (ProcessId != 0 && FSource.QueryImageFile(ProcessId, Data->ImagePath, Data->ImageSize, Data->Remark)) {
+        const TImageOrigin Origin = FSource.LastImageOrigin();
         Node->ImageIndex = FIcons ? FIcons->AddProcessIcon(Data->ImagePath) : 0;
         FSource.QueryProcessTimes(ProcessId, Data->StartTime, Data->KernelTime, Data->CpuTime, Data->PriorityClass,
                                   Data->Remark);
-        ClassifyByVersionInfo(*Data, FVersionInfo);
+        RateRunningImage(*Data, FVersionInfo, Origin);
     } else if (Name == "[System Process]" || Name == "System") {
         Node->ImageIndex = 1;
         Data->RiskLevel = rlHarmless;
         Data->Remark.clear();
+        Data->Explanation = ExplainKernelProcess();
     } else {
         Node->ImageIndex = 0;
         Data->RiskLevel = rlUndetermined;
+        Data->Explanation = ExplainUndeterminedImage(Data->Remark);
     }
 
     Node->FData = std::move(Data);

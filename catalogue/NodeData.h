@@ -15,6 +15,15 @@ enum TRiskLevel : std::uint8_t {
     rlHarmless = 4,
 };
 
+// How a running image relates to the file at its path.
+enum class TImageState : std::uint8_t {
+    Unknown,  // not examined (the Windows build, or the image was not determined)
+    Present,  // the file at the path is the running image
+    Deleted,  // the image's file was deleted after the start; nothing is at its path
+    Replaced,  // another file now has the image's path (an update, a bind mount)
+    MemoryOnly,  // the image never had a file of its own (memfd)
+};
+
 // Written by the probes (image, times, failure remarks) and by the reload
 // (id, threads, version strings, rating). A new record is all empty and zero.
 struct TNodeData {
@@ -32,6 +41,14 @@ struct TNodeData {
     std::uint32_t PriorityClass = 0;  // as the system reports it, 0 when not read
     TRiskLevel RiskLevel = rlUndetermined;
     std::string Remark;
+
+    // Beyond what the sheet and the report show: why the record got its
+    // rating (the window's tooltip, the JSON report).
+    TImageState ImageState = TImageState::Unknown;
+    std::string PackageName;  // the installed package that lists the image file
+    std::string PackageVersion;
+    bool PackageVerified = false;  // the file's content matches the package's checksum
+    std::string Explanation;  // German, in the system's 8-bit encoding
 };
 
 }  // namespace quorvane

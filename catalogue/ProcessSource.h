@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "catalogue/NodeData.h"
+
 namespace quorvane {
 
 struct TProcessEntry {
@@ -13,6 +15,13 @@ struct TProcessEntry {
     std::uint32_t ProcessId = 0;
     std::uint32_t ParentProcessId = 0;
     std::int32_t Threads = 0;
+};
+
+struct TImageOrigin {
+    TImageState State = TImageState::Unknown;
+    // Where the running image can still be read when the path no longer names
+    // it; empty when it is read under the image path.
+    std::string ContentPath;
 };
 
 class IProcessSource {
@@ -32,11 +41,18 @@ public:
     virtual bool QueryImageFile(std::uint32_t ProcessId, std::string& ImagePath, std::uint32_t& ImageSize,
                                 std::string& Remark) = 0;
 
+    // How the image of the last successful QueryImageFile relates to the
+    // path it gave. A source that does not examine it answers Unknown.
+    virtual TImageOrigin LastImageOrigin() { return {}; }
+
     // Writes the start time, kernel and CPU time texts and the priority class;
     // on a failed first step the system's message to Remark. Values written
     // before a later failure stay written.
     virtual bool QueryProcessTimes(std::uint32_t ProcessId, std::string& StartTime, std::string& KernelTime,
                                    std::string& CpuTime, std::uint32_t& PriorityClass, std::string& Remark) = 0;
+
+    // The name of the machine whose processes the source lists; empty when unknown.
+    virtual std::string HostName() { return {}; }
 };
 
 // Receives the icon of each probed image file; the window provides it.

@@ -46,22 +46,36 @@ std::string PriorityName(const TNodeData& Data) {
     }
 }
 
-void ClassifyByVersionInfo(TNodeData& Data, TStCustomVersionInfo& VersionInfo) {
+void RateWithoutVersionData(TNodeData& Data) {
+    Data.CompanyName.clear();
+    Data.FileDescription.clear();
+    Data.FileVersion.clear();
+    Data.LanguageName.clear();
+    Data.RiskLevel = rlPotentiallyDangerous;
+    Data.Remark = LoadStr(TStringId::sRemarkNoFileInfo);
+}
+
+std::int32_t ClassifyByVersionInfo(TNodeData& Data, TStCustomVersionInfo& VersionInfo) {
+    return ClassifyByVersionInfo(Data, VersionInfo, Data.ImagePath);
+}
+
+std::int32_t ClassifyByVersionInfo(TNodeData& Data, TStCustomVersionInfo& VersionInfo, const std::string& FileName) {
+    std::int32_t Failure = 0;
     try {
-        VersionInfo.SetFileName(Data.ImagePath);
+        VersionInfo.SetFileName(FileName);
         Data.CompanyName = VersionInfo.CompanyName();
         Data.FileDescription = VersionInfo.FileDescription();
         Data.FileVersion = VersionInfo.FileVersion();
         Data.LanguageName = VersionInfo.LanguageName();
+    } catch (const EStException& Error) {
+        Failure = Error.ErrorCode() != 0 ? Error.ErrorCode() : -1;
     } catch (const std::exception&) {
+        Failure = -1;
+    }
+    if (Failure != 0) {
         // Every failure of the reader counts alike: no usable version data.
-        Data.CompanyName.clear();
-        Data.FileDescription.clear();
-        Data.FileVersion.clear();
-        Data.LanguageName.clear();
-        Data.RiskLevel = rlPotentiallyDangerous;
-        Data.Remark = LoadStr(TStringId::sRemarkNoFileInfo);
-        return;
+        RateWithoutVersionData(Data);
+        return Failure;
     }
     if (!Data.CompanyName.empty()) {
         Data.RiskLevel = rlSlightlyDangerous;  // the remark of the probes stays
@@ -72,6 +86,7 @@ void ClassifyByVersionInfo(TNodeData& Data, TStCustomVersionInfo& VersionInfo) {
         Data.RiskLevel = rlPotentiallyDangerous;
         Data.Remark = LoadStr(TStringId::sRemarkIncompleteFileInfo);
     }
+    return 0;
 }
 
 }  // namespace quorvane

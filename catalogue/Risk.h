@@ -1,6 +1,7 @@
 // The risk rule and the lookups that turn record values into text and colour.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "catalogue/Color.h"
@@ -22,6 +23,16 @@ std::string PriorityName(const TNodeData& Data);
 
 // Gives the reader Data.ImagePath, reads company, description, version and
 // language into Data under one guard, and rates the process from the result.
-void ClassifyByVersionInfo(TNodeData& Data, TStCustomVersionInfo& VersionInfo);
+// Answers 0, or the ErrorCode of the reader's failure (-1 for a failure of
+// another kind).
+std::int32_t ClassifyByVersionInfo(TNodeData& Data, TStCustomVersionInfo& VersionInfo);
+
+// The same for the file FileName, where the running image must be read
+// elsewhere than under its path.
+std::int32_t ClassifyByVersionInfo(TNodeData& Data, TStCustomVersionInfo& VersionInfo, const std::string& FileName);
+
+// The rating of a file without usable version data: no values, level 1 and
+// "Keine Datei-Informationen vorhanden".
+void RateWithoutVersionData(TNodeData& Data);
 
 }  // namespace quorvane

@@ -10,6 +10,10 @@ namespace quorvane {
 // become the code page's default character.
 std::string Utf8ToSystem(std::string_view Utf8);
 
+// The other way: text in the system's 8-bit encoding as UTF-8. Linux: unchanged
+// (which need not make it valid UTF-8: file names are bytes).
+std::string SystemToUtf8(std::string_view Text);
+
 }  // namespace quorvane
 
 namespace quorvane {

@@ -1,9 +1,13 @@
 #include "main/ReportCommand.h"
 
+#include <chrono>
 #include <ostream>
 
 #include "catalogue/Catalogue.h"
+#include "catalogue/Provenance.h"
 #include "catalogue/Risk.h"
+#include "common/WholeFile.h"
+#include "main/JsonReport.h"
 #include "report/Report.h"
 #include "resources/StringTable.h"
 #include "versioninfo/StVInfo.h"
@@ -12,12 +16,6 @@ namespace quorvane {
 namespace {
 
 constexpr const char* kProgram = "quorvane-report";
-
-// The text with its "%s" replaced by Argument.
-std::string ReplaceArgument(std::string Text, const std::string& Argument) {
-    const std::size_t At = Text.find("%s");
-    return At == std::string::npos ? Text : Text.replace(At, 2, Argument);
-}
 
 int UsageError(std::ostream& Err, const std::string& Message) {
     Err << kProgram << ": " << Message << "\n" << LoadStr(TStringId::sCmdHelpHint) << kProgram << " --help\n";
@@ -34,38 +32,51 @@ int WriteOut(std::ostream& Out, std::ostream& Err, const std::string& Text) {
     return kExitSuccess;
 }
 
+struct TOptions {
+    std::vector<std::string> Operands;
+    bool ListFiles = false;
+    bool Json = false;
+};
+
 }  // namespace
 
-std::string FilesListing(const std::vector<std::string>& Paths, IVersionApi& Versions) {
+std::vector<TNodeData> RateFiles(const std::vector<std::string>& Paths, IVersionApi& Versions) {
     TStVersionInfo VersionInfo(nullptr, Versions);
-    std::string Text = LoadStr(TStringId::sFilesHeader);
+    std::vector<TNodeData> Files;
+    Files.reserve(Paths.size());
     for (const std::string& Path : Paths) {
-        TNodeData Data;
+        TNodeData& Data = Files.emplace_back();
         Data.ImagePath = Path;
-        if (Path.empty()) {
-            // The reader takes an empty name for the running program; an empty
-            // argument names no file, so it is rated as a file the reader cannot read.
-            Data.RiskLevel = rlPotentiallyDangerous;
-            Data.Remark = LoadStr(TStringId::sRemarkNoFileInfo);
+        // An empty argument names no file (the reader would take it for the running program).
+        const std::string Problem = Path.empty() ? LoadStr(TStringId::sFileEmptyPath) : Versions.FileProblem(Path);
+        if (Problem.empty()) {
+            RateFile(Data, VersionInfo);
         } else {
-            ClassifyByVersionInfo(Data, VersionInfo);
+            Data.RiskLevel = rlUndetermined;
+            Data.Remark = Problem;
+            Data.Explanation = ExplainUnexaminedFile(Problem);
         }
-        AppendReportLine(Text, {Path, Data.CompanyName, Data.FileDescription, Data.FileVersion, Data.LanguageName,
-                                Data.Remark, RiskName(Data)});
     }
+    return Files;
+}
+
+std::string FilesListing(const std::vector<TNodeData>& Files) {
+    std::string Text = LoadStr(TStringId::sFilesHeader);
+    for (const TNodeData& Data : Files)
+        AppendReportLine(Text, {Data.ImagePath, Data.CompanyName, Data.FileDescription, Data.FileVersion,
+                                Data.LanguageName, Data.Remark, RiskName(Data), Data.Explanation});
     return Text;
 }
 
 int RunReportCommand(const std::vector<std::string>& Arguments, IProcessSource& Processes, IVersionApi& Versions,
                      std::ostream& Out, std::ostream& Err) {
-    std::vector<std::string> Operands;
-    bool ListFiles = false;
+    TOptions Options;
     bool OptionsEnded = false;
     for (const std::string& Argument : Arguments) {
-        // Everything after --files is a path.
-        if (OptionsEnded || (ListFiles && Argument != "--") || Argument == "-" || Argument.empty() ||
-            Argument[0] != '-') {
-            Operands.push_back(Argument);
+        // Once --files has its first path, everything after it is a path.
+        if (OptionsEnded || (Options.ListFiles && !Options.Operands.empty() && Argument != "--") ||
+            Argument == "-" || Argument.empty() || Argument[0] != '-') {
+            Options.Operands.push_back(Argument);
         } else if (Argument == "--") {
             OptionsEnded = true;
         } else if (Argument == "--help" || Argument == "-h") {
@@ -73,31 +84,64 @@ int RunReportCommand(const std::vector<std::string>& Arguments, IProcessSource& 
         } else if (Argument == "--version") {
             return WriteOut(Out, Err, std::string(kProgram) + " " + QUORVANE_VERSION + "\n");
         } else if (Argument == "--files") {
-            if (!Operands.empty())
+            if (!Options.Operands.empty())
                 return UsageError(Err, LoadStr(TStringId::sCmdFilesBeforePaths));
-            ListFiles = true;
+            Options.ListFiles = true;
+        } else if (Argument == "--json") {
+            Options.Json = true;
         } else {
-            return UsageError(Err, ReplaceArgument(LoadStr(TStringId::sCmdUnknownOption), Argument));
+            return UsageError(Err, FormatStr(TStringId::sCmdUnknownOption, {Argument}));
         }
     }
 
-    if (ListFiles) {
-        if (Operands.empty())
-            return UsageError(Err, LoadStr(TStringId::sCmdFilesNeedPath));
-        return WriteOut(Out, Err, FilesListing(Operands, Versions));
+    TSnapshot Snapshot;
+    if (Options.Json) {
+        Snapshot.HostName = Processes.HostName();
+        Snapshot.Time = SnapshotTime(std::chrono::system_clock::now());
     }
-    if (Operands.size() > 1)
+
+    if (Options.ListFiles) {
+        if (Options.Operands.empty())
+            return UsageError(Err, LoadStr(TStringId::sCmdFilesNeedPath));
+        const std::vector<TNodeData> Files = RateFiles(Options.Operands, Versions);
+        bool Unexamined = false;
+        std::string Text;
+        for (const TNodeData& Data : Files) {
+            if (Data.RiskLevel == rlUndetermined) {
+                Unexamined = true;
+                Err << kProgram << ": " << Data.ImagePath << ": " << Data.Remark << "\n";
+            }
+            if (Options.Json)
+                Text += JsonFileLine(Data.ImagePath, Data, Snapshot);
+        }
+        const int Written = WriteOut(Out, Err, Options.Json ? Text : FilesListing(Files));
+        return Written != kExitSuccess ? Written : Unexamined ? kExitFileUnexamined : kExitSuccess;
+    }
+    if (Options.Operands.size() > 1)
         return UsageError(Err, LoadStr(TStringId::sCmdOneReportFile));
 
     TStVersionInfo VersionInfo(nullptr, Versions);
     TCatalogue Catalogue(Processes, VersionInfo);
     Catalogue.ReloadCatalogue();
-    if (Operands.empty() || Operands[0] == "-")
-        return WriteOut(Out, Err, ReportText(Catalogue));
-    try {
-        WriteReport(Catalogue, Operands[0]);
-    } catch (const EFCreateError& Error) {
-        Err << kProgram << ": " << Error.what() << "\n";
+    const bool ToOut = Options.Operands.empty() || Options.Operands[0] == "-";
+    if (!Options.Json) {
+        if (ToOut)
+            return WriteOut(Out, Err, ReportText(Catalogue));
+        try {
+            WriteReport(Catalogue, Options.Operands[0]);
+        } catch (const EFCreateError& Error) {
+            Err << kProgram << ": " << Error.what() << "\n";
+            return kExitWriteFailed;
+        }
+        return kExitSuccess;
+    }
+    const std::string Text = JsonReportText(Catalogue, Snapshot);
+    if (ToOut)
+        return WriteOut(Out, Err, Text);
+    std::string Error;
+    if (!WriteWholeFile(Options.Operands[0], Text, Error)) {
+        Err << kProgram << ": "
+            << FormatStr(TStringId::sReportCannotCreate, {ExpandFileName(Options.Operands[0]), Error}) << "\n";
         return kExitWriteFailed;
     }
     return kExitSuccess;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/NodeData.h"
 #include "catalogue/ProcessSource.h"
 #include "versioninfo/VersionApi.h"
 
@@ -14,6 +15,7 @@ namespace quorvane {
 // Exit codes of the command.
 constexpr int kExitSuccess = 0;
 constexpr int kExitWriteFailed = 1;  // the report or the listing could not be written
+constexpr int kExitFileUnexamined = 1;  // a file given to --files could not be examined
 constexpr int kExitUsage = 2;  // unknown option or wrong arguments
 
 // Runs the command for Arguments (without the program's name). The report goes
@@ -21,8 +23,15 @@ constexpr int kExitUsage = 2;  // unknown option or wrong arguments
 int RunReportCommand(const std::vector<std::string>& Arguments, IProcessSource& Processes, IVersionApi& Versions,
                      std::ostream& Out, std::ostream& Err);
 
-// "quorvane-report --files": the header and one line per file, each the path,
-// the four version values, and the remark and rating the risk rule gives.
-std::string FilesListing(const std::vector<std::string>& Paths, IVersionApi& Versions);
+// "quorvane-report --files": one record per path, rated by the risk rule,
+// with its explanation. A path that cannot be examined at all (missing,
+// unreadable, a directory, a device) is rated undetermined, with the
+// system's message as its remark.
+std::vector<TNodeData> RateFiles(const std::vector<std::string>& Paths, IVersionApi& Versions);
+
+// The tab-separated listing of rated files: the header and one line per
+// file, each the path, the four version values, the remark, the rating and
+// the explanation.
+std::string FilesListing(const std::vector<TNodeData>& Files);
 
 }  // namespace quorvane

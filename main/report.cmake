@@ -1,8 +1,9 @@
 # The report command. Its logic builds and is tested without the back-ends; the
 # program needs both system back-ends.
-add_library(quorvane_reportcommand STATIC ${CMAKE_CURRENT_LIST_DIR}/ReportCommand.cpp)
+add_library(quorvane_reportcommand STATIC ${CMAKE_CURRENT_LIST_DIR}/ReportCommand.cpp
+                                         ${CMAKE_CURRENT_LIST_DIR}/JsonReport.cpp)
 target_link_libraries(quorvane_reportcommand PUBLIC quorvane_report quorvane_catalogue quorvane_versioninfo
-                                                    quorvane_common)
+                                                    quorvane_common PRIVATE quorvane_json)
 target_compile_definitions(quorvane_reportcommand PRIVATE QUORVANE_VERSION="${PROJECT_VERSION}")
 
 if(TARGET quorvane_probes_system AND TARGET quorvane_versioninfo_system)

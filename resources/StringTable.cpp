@@ -43,4 +43,20 @@ const std::string& LoadStr(TStringId Id) {
     return I < kRowCount ? Converted[I] : Empty;
 }
 
+std::string FormatStr(TStringId Id, std::initializer_list<std::string_view> Arguments) {
+    const std::string& Format = LoadStr(Id);
+    std::string Text;
+    Text.reserve(Format.size() + 64);
+    auto Next = Arguments.begin();
+    for (std::size_t I = 0; I < Format.size(); ++I) {
+        if (Next != Arguments.end() && Format.compare(I, 2, "%s") == 0) {
+            Text += *Next++;
+            ++I;
+        } else {
+            Text += Format[I];
+        }
+    }
+    return Text;
+}
+
 }  // namespace quorvane

@@ -8,9 +8,9 @@ packages=(
   libgtest-dev googletest libbenchmark-dev      # tests (googletest: sources for the cross build), benchmarks
   qt6-base-dev libgl-dev fonts-dejavu-core      # the Linux window
   qt6-translations-l10n                         # Qt's own dialog texts in the user's language
-  desktop-file-utils groff-base dpkg-dev        # checks of the desktop entry and man pages; the .deb's dependencies
-  file                                          # cpack's dependency search (dpkg-shlibdeps) tells executables by it
+  desktop-file-utils groff-base dpkg-dev file   # checks of the desktop entry and man pages; the .deb's dependencies
   libicu-dev                                    # language names
+  nettle-dev                                    # checksums of package files and of our caches
   nlohmann-json3-dev                            # package notes of ELF files (JSON)
   g++-mingw-w64-x86-64-posix wine64             # the Windows build and its test runs
   fonts-liberation2                             # Wine's sans-serif for the Windows window (Arial's metrics)

@@ -117,6 +117,7 @@ void TStCustomVersionInfo::LoadVersionInfo() {
     std::uint32_t LastError = 0;
     const char* Name = FFileName.c_str();
     const std::uint32_t Size = FApi.GetFileVersionInfoSize(Name, Handle, LastError);
+    FSource = FApi.LastVersionSource();
     if (Size == 0)
         throw EStVersionInfoError(LastError == kErrorResourceTypeNotFound ? stscNoVerInfo : stscVerInfoFail);
 

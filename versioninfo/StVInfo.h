@@ -36,6 +36,14 @@ public:
 
     bool InfoLoaded() const { return FInfoLoaded; }
 
+    // Makes the next value read load the file again, also under the same
+    // name: the file may have changed since (a reload of the catalogue).
+    void InvalidateInfo() { FInfoLoaded = false; }
+
+    // What spoke for the values of the last load of FileName, successful or
+    // not; unchanged by a name that fails the existence test.
+    const TVersionSource& Source() const { return FSource; }
+
     const std::string& Comments();
     const std::string& CompanyName();
     const std::string& FileDescription();
@@ -102,6 +110,7 @@ private:
     double FProductVersionFloat = 0;
     std::uint32_t FTranslationValue = 0;
     bool FInfoLoaded = false;
+    TVersionSource FSource;
 };
 
 // The reader as the window holds it; adds nothing to its base.

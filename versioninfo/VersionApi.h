@@ -18,6 +18,32 @@ constexpr std::uint32_t kErrorResourceTypeNotFound = 1813;  // ERROR_RESOURCE_TY
 constexpr std::uint32_t kErrorResourceNameNotFound = 1814;  // ERROR_RESOURCE_NAME_NOT_FOUND
 constexpr std::uint32_t kErrorResourceLangNotFound = 1815;  // ERROR_RESOURCE_LANG_NOT_FOUND
 
+// What spoke for a file's version values. The Windows API knows one source,
+// the file's own version resource; the Linux build knows the package that
+// installed the file, and the package note of an ELF file.
+enum class TVersionSourceKind : std::uint8_t {
+    FileResource,  // the version resource in the file itself
+    Package,  // an installed package that vouches for the file's content
+    PackageNote,  // the package note in the ELF file itself
+    None,  // nothing speaks for the file
+};
+
+// Whether an installed package vouches for the file at a path.
+enum class TPackageCheck : std::uint8_t {
+    NotListed,  // no installed package lists the file
+    Verified,  // the content matches the checksum the package records
+    Changed,  // the content differs from it: the file was changed after installation
+    NoChecksum,  // the package records no checksum for the file
+    Unreadable,  // the content could not be read to compare it
+};
+
+struct TVersionSource {
+    TVersionSourceKind Kind = TVersionSourceKind::FileResource;
+    TPackageCheck Check = TPackageCheck::NotListed;
+    std::string PackageName;  // when a package lists the file
+    std::string PackageVersion;
+};
+
 class IVersionApi {
 public:
     virtual ~IVersionApi() = default;
@@ -47,6 +73,14 @@ public:
 
     // Full path of the running program's executable; empty on failure.
     virtual std::string ModuleFileName() = 0;
+
+    // Why a file cannot be examined at all (it is missing, unreadable, a
+    // directory or a device): the system's message; empty when it can be.
+    virtual std::string FileProblem(const std::string& FileName) = 0;
+
+    // What spoke for the file of the last GetFileVersionInfoSize call, also
+    // when that call failed.
+    virtual TVersionSource LastVersionSource() { return {}; }
 };
 
 // The back-end of this build.

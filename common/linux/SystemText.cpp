@@ -7,6 +7,8 @@ namespace quorvane {
 
 std::string Utf8ToSystem(std::string_view Utf8) { return std::string(Utf8); }
 
+std::string SystemToUtf8(std::string_view Text) { return std::string(Text); }
+
 std::string LastSystemErrorText() {
     const int Error = errno;
     char Buffer[256];

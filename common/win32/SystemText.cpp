@@ -21,23 +21,31 @@ std::string Win32MessageText(std::uint32_t Error) {
     return TrimSystemMessage(Text);
 }
 
-std::string Utf8ToSystem(std::string_view Utf8) {
-    if (Utf8.empty() || Utf8.size() > INT_MAX)
+namespace {
+
+// Through UTF-16. Characters the target code page lacks become its default character.
+std::string Recode(std::string_view Text, UINT From, UINT To) {
+    if (Text.empty() || Text.size() > INT_MAX)
         return std::string();
-    const int Size = static_cast<int>(Utf8.size());
-    const int Wide = ::MultiByteToWideChar(CP_UTF8, 0, Utf8.data(), Size, nullptr, 0);
+    const int Size = static_cast<int>(Text.size());
+    const int Wide = ::MultiByteToWideChar(From, 0, Text.data(), Size, nullptr, 0);
     if (Wide <= 0)
         return std::string();
-    std::wstring Text(static_cast<std::size_t>(Wide), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, Utf8.data(), Size, Text.data(), Wide);
-    // Characters the ANSI code page lacks become its default character.
-    const int Narrow = ::WideCharToMultiByte(CP_ACP, 0, Text.data(), Wide, nullptr, 0, nullptr, nullptr);
+    std::wstring Unicode(static_cast<std::size_t>(Wide), L'\0');
+    ::MultiByteToWideChar(From, 0, Text.data(), Size, Unicode.data(), Wide);
+    const int Narrow = ::WideCharToMultiByte(To, 0, Unicode.data(), Wide, nullptr, 0, nullptr, nullptr);
     if (Narrow <= 0)
         return std::string();
     std::string Result(static_cast<std::size_t>(Narrow), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, Text.data(), Wide, Result.data(), Narrow, nullptr, nullptr);
+    ::WideCharToMultiByte(To, 0, Unicode.data(), Wide, Result.data(), Narrow, nullptr, nullptr);
     return Result;
 }
+
+}  // namespace
+
+std::string Utf8ToSystem(std::string_view Utf8) { return Recode(Utf8, CP_UTF8, CP_ACP); }
+
+std::string SystemToUtf8(std::string_view Text) { return Recode(Text, CP_ACP, CP_UTF8); }
 
 std::string LastSystemErrorText() { return Win32MessageText(::GetLastError()); }
 

@@ -281,9 +281,30 @@ bool TLinuxProcessSource::QueryImageFile(std::uint32_t ProcessId, std::string& I
                    [&](std::string_view Line) { return Mappings.Feed(Line); }))
         return false;
     const std::uint64_t Extent = Mappings.Extent();
-    ImagePath = SameFile(Link, Target) ? Target : Link;
     ImageSize = static_cast<std::uint32_t>(std::min<std::uint64_t>(Extent, std::numeric_limits<std::uint32_t>::max()));
+    if (SameFile(Link, Target)) {
+        FLastOrigin = TImageOrigin{TImageState::Present, {}};
+        ImagePath = Target;
+        return true;
+    }
+    // The path as the process sees it: it may live in another mount namespace
+    // (a container) or below another root folder, where the path still names
+    // its image. Either way the image is read through the link.
+    const std::string Root = ProcessPath(ProcessId, "root");
+    FLastOrigin = proc::ImageOriginOf(Target, SameFile(Link, Root + Target), [&Root](const std::string& Path) {
+        struct stat Info;
+        return ::stat((Root + Path).c_str(), &Info) == 0 || ::stat(Path.c_str(), &Info) == 0;
+    });
+    FLastOrigin.ContentPath = Link;
+    ImagePath = proc::ImagePathOf(Target, FLastOrigin.State);
     return true;
+}
+
+std::string TLinuxProcessSource::HostName() {
+    char Name[256] = {};
+    if (::gethostname(Name, sizeof Name - 1) != 0)
+        return {};
+    return proc::ValidUtf8(Name);
 }
 
 std::optional<std::uint64_t> TLinuxProcessSource::BootTime() {

@@ -12,12 +12,15 @@ namespace quorvane {
 // Reads the processes under ProcRoot, which is "/proc" for the live system and
 // a folder of their own for the tests.
 //
-// Image path: the target of ProcRoot/ID/exe when that path still names the
-// running image. When it does not (the image was deleted or replaced, the kernel
-// appends " (deleted)"; or the process sees another mount namespace), the path
-// is ProcRoot/ID/exe itself: it opens the image the process runs, so the
-// version reader rates that image and never a different file that now bears
-// its name.
+// Image path: the target of ProcRoot/ID/exe, without the " (deleted)" that the
+// kernel appends once the image's file is gone, so the folder shown is the one
+// the program was started from. When that path does not name the running
+// image here (the file was deleted or replaced; or the process lives in another
+// mount namespace or below another root, where its path still names it),
+// LastImageOrigin gives ProcRoot/ID/exe as the place to read the image from:
+// it opens the image the process runs, so the version reader rates that image
+// and never a different file that now bears its name. An image that lives in
+// memory only ("/memfd:NAME") has no folder: its path is "memfd:NAME".
 class TLinuxProcessSource final : public IProcessSource {
 public:
     explicit TLinuxProcessSource(std::string ProcRoot = "/proc");
@@ -26,8 +29,10 @@ public:
     void EnumerateProcesses(const std::function<void(const TProcessEntry&)>& Visit) override;
     bool QueryImageFile(std::uint32_t ProcessId, std::string& ImagePath, std::uint32_t& ImageSize,
                         std::string& Remark) override;
+    TImageOrigin LastImageOrigin() override { return FLastOrigin; }
     bool QueryProcessTimes(std::uint32_t ProcessId, std::string& StartTime, std::string& KernelTime,
                            std::string& CpuTime, std::uint32_t& PriorityClass, std::string& Remark) override;
+    std::string HostName() override;
 
 private:
     std::string ProcessPath(std::uint32_t ProcessId, const char* File) const;
@@ -39,6 +44,7 @@ private:
     long FClockTicks;  // clock ticks per second of the times in /proc/ID/stat
     std::optional<std::uint64_t> FBootTime;  // seconds since 1970; fixed while the system runs
     std::string FBuffer;  // reused by the reads of one walk
+    TImageOrigin FLastOrigin;
 };
 
 }  // namespace quorvane

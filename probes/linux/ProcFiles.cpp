@@ -1,5 +1,7 @@
 #include "probes/linux/ProcFiles.h"
 
+#include "common/Utf8.h"
+
 #include <algorithm>
 #include <charconv>
 #include <limits>
@@ -50,40 +52,6 @@ std::string MapsPathText(std::string_view Path) {
             Text += C;
     }
     return Text;
-}
-
-// Length of the UTF-8 sequence starting at Text[I], or 0 when none starts there.
-std::size_t Utf8SequenceLength(std::string_view Text, std::size_t I) {
-    const auto Byte = [&](std::size_t K) { return static_cast<unsigned char>(Text[K]); };
-    const auto IsContinuation = [&](std::size_t K) { return K < Text.size() && (Byte(K) & 0xC0) == 0x80; };
-    const unsigned char Lead = Byte(I);
-    if (Lead < 0x80)
-        return 1;
-    std::size_t Length = 0;
-    unsigned char Low = 0x80, High = 0xBF;  // allowed range of the second byte
-    if (Lead >= 0xC2 && Lead <= 0xDF) {
-        Length = 2;
-    } else if (Lead >= 0xE0 && Lead <= 0xEF) {
-        Length = 3;
-        if (Lead == 0xE0)
-            Low = 0xA0;  // no overlong forms
-        if (Lead == 0xED)
-            High = 0x9F;  // no surrogates
-    } else if (Lead >= 0xF0 && Lead <= 0xF4) {
-        Length = 4;
-        if (Lead == 0xF0)
-            Low = 0x90;
-        if (Lead == 0xF4)
-            High = 0x8F;  // nothing above U+10FFFF
-    } else {
-        return 0;
-    }
-    if (I + 1 >= Text.size() || Byte(I + 1) < Low || Byte(I + 1) > High)
-        return 0;
-    for (std::size_t K = I + 2; K < I + Length; ++K)
-        if (!IsContinuation(K))
-            return 0;
-    return Length;
 }
 
 }  // namespace
@@ -209,25 +177,49 @@ std::uint32_t PriorityClassOf(std::uint32_t Policy, std::int64_t Nice) {
     return 64;
 }
 
+namespace {
+
+constexpr std::string_view kDeletedSuffix = " (deleted)";
+
+std::string_view WithoutDeletedSuffix(std::string_view Target) {
+    if (Target.size() > kDeletedSuffix.size() && Target.substr(Target.size() - kDeletedSuffix.size()) == kDeletedSuffix)
+        Target.remove_suffix(kDeletedSuffix.size());
+    return Target;
+}
+
+}  // namespace
+
+TImageOrigin ImageOriginOf(std::string_view Target, bool TargetIsImage,
+                           const std::function<bool(const std::string&)>& Exists) {
+    TImageOrigin Origin;
+    if (TargetIsImage) {
+        Origin.State = TImageState::Present;
+        return Origin;
+    }
+    const std::string_view Path = WithoutDeletedSuffix(Target);
+    if (Path.empty() || Path.front() != '/' || Path.substr(0, 7) == "/memfd:")
+        Origin.State = TImageState::MemoryOnly;
+    else
+        Origin.State = Exists(std::string(Path)) ? TImageState::Replaced : TImageState::Deleted;
+    return Origin;
+}
+
+std::string ImagePathOf(std::string_view Target, TImageState State) {
+    if (State == TImageState::Present)
+        return std::string(Target);
+    std::string_view Path = WithoutDeletedSuffix(Target);
+    if (State == TImageState::MemoryOnly && !Path.empty() && Path.front() == '/')
+        Path.remove_prefix(1);
+    return std::string(Path);
+}
+
 std::string_view LastComponent(std::string_view Path) {
     const std::size_t Slash = Path.rfind('/');
     return Slash == std::string_view::npos ? Path : Path.substr(Slash + 1);
 }
 
 std::string ValidUtf8(std::string_view Text) {
-    std::string Valid;
-    Valid.reserve(Text.size());
-    for (std::size_t I = 0; I < Text.size();) {
-        const std::size_t Length = Utf8SequenceLength(Text, I);
-        if (Length == 0) {
-            Valid += "\xEF\xBF\xBD";
-            ++I;
-        } else {
-            Valid.append(Text.substr(I, Length));
-            I += Length;
-        }
-    }
-    return Valid;
+    return RepairUtf8(Text, [](unsigned char, std::string& Out) { Out += "\xEF\xBF\xBD"; });
 }
 
 }  // namespace quorvane::proc

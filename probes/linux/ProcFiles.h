@@ -4,9 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "catalogue/ProcessSource.h"
 
 namespace quorvane::proc {
 
@@ -65,6 +68,18 @@ std::uint64_t MappingExtent(std::string_view Maps, std::string_view ImagePath);
 
 // The Windows priority class that a scheduling policy and nice value stand for.
 std::uint32_t PriorityClassOf(std::uint32_t Policy, std::int64_t Nice);
+
+// What the target of a process's exe link says about its image. TargetIsImage:
+// the target opens the same file as the link. Exists tells whether a path
+// names a file now. The kernel appends " (deleted)" to the target once the
+// image's file is gone; an image without a file of its own is "/memfd:NAME".
+TImageOrigin ImageOriginOf(std::string_view Target, bool TargetIsImage,
+                           const std::function<bool(const std::string&)>& Exists);
+
+// The image path that a target in State stands for: the path the image was
+// started from, without " (deleted)"; "memfd:NAME" for an image in memory,
+// which has no folder.
+std::string ImagePathOf(std::string_view Target, TImageState State);
 
 // The last path component; the whole text when it has no '/'.
 std::string_view LastComponent(std::string_view Path);

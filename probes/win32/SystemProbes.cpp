@@ -126,6 +126,12 @@ public:
                            std::string& CpuTime, std::uint32_t& PriorityClass, std::string& Remark) override {
         return win32::QueryProcessTimes(ProcessId, StartTime, KernelTime, CpuTime, PriorityClass, Remark);
     }
+
+    std::string HostName() override {
+        char Name[256] = {};
+        DWORD Size = sizeof Name;
+        return ::GetComputerNameExA(ComputerNameDnsHostname, Name, &Size) ? std::string(Name, Size) : std::string();
+    }
 };
 
 }  // namespace

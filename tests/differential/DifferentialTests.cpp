@@ -68,6 +68,7 @@ public:
 
     bool FileExists(const std::string& FileName) override { return FWindows->FileExists(FileName); }
     std::string ModuleFileName() override { return FWindows->ModuleFileName(); }
+    std::string FileProblem(const std::string& FileName) override { return FWindows->FileProblem(FileName); }
 
 private:
     std::unique_ptr<IVersionApi> FWindows = CreateSystemVersionApi();

@@ -17,6 +17,7 @@ struct TFakeProcess {
     std::optional<std::string> ImagePath;
     std::uint32_t ImageSize = 0;
     std::string ImageRemark;
+    TImageOrigin Origin;  // as LastImageOrigin answers it after the image query
     // The times; when TimesRemark is set, QueryProcessTimes fails with it.
     std::string StartTime = "07.12.2026 10:00:00";
     std::string KernelTime = "00:00:01.000";
@@ -43,6 +44,7 @@ class TFakeProcessSource : public IProcessSource {
 public:
     std::vector<TFakeProcess> Processes;
     std::string PrivilegeStatus;
+    std::string Host;
     std::vector<std::uint32_t> ImageQueries;  // process ids, in call order
     std::vector<std::uint32_t> TimeQueries;
 
@@ -68,8 +70,12 @@ public:
         }
         ImagePath = *P->ImagePath;
         ImageSize = P->ImageSize;
+        FLastOrigin = P->Origin;
         return true;
     }
+
+    TImageOrigin LastImageOrigin() override { return FLastOrigin; }
+    std::string HostName() override { return Host; }
 
     bool QueryProcessTimes(std::uint32_t Id, std::string& StartTime, std::string& KernelTime, std::string& CpuTime,
                            std::uint32_t& PriorityClass, std::string& Remark) override {
@@ -95,6 +101,7 @@ private:
     }
 
     std::map<std::uint32_t, const TFakeProcess*> ById;
+    TImageOrigin FLastOrigin;
 };
 
 }  // namespace quorvane::testing

@@ -75,6 +75,8 @@ public:
                                          std::uint32_t& LastError) override {
         ++SizeCalls;
         Handle = 0;
+        const auto Source = Sources.find(FileName);
+        FLastSource = Source == Sources.end() ? TVersionSource{} : Source->second;
         const auto Found = Files.find(FileName);
         if (Found == Files.end()) {
             LastError = kErrorFileNotFound;
@@ -140,7 +142,20 @@ public:
 
     std::string ModuleFileName() override { return ModulePath; }
 
+    // Files that cannot be examined, with the message for each.
+    std::map<std::string, std::string> Problems;
+    std::string FileProblem(const std::string& FileName) override {
+        const auto Found = Problems.find(FileName);
+        return Found == Problems.end() ? std::string() : Found->second;
+    }
+
+    // What the next size calls report as the source of each file.
+    std::map<std::string, TVersionSource> Sources;
+    TVersionSource LastVersionSource() override { return FLastSource; }
+
 private:
+    TVersionSource FLastSource;
+
     static bool SameText(const std::string& A, const std::string& B) {
         return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(), [](char X, char Y) {
                    return std::tolower(static_cast<unsigned char>(X)) == std::tolower(static_cast<unsigned char>(Y));

@@ -36,6 +36,7 @@ public:
     }
     bool FileExists(const std::string&) override { return true; }
     std::string ModuleFileName() override { return "program"; }
+    std::string FileProblem(const std::string&) override { return {}; }
 
 private:
     TByteSpan FResource;

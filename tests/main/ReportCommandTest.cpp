@@ -21,7 +21,8 @@ using testing::TFakeProcessSource;
 using testing::TFakeVersionApi;
 namespace fs = std::filesystem;
 
-const std::string kFilesHeader = "Datei\tHersteller\tBeschreibung\tVersion\tSprache\tHinweis\tVirengefahr\r\n";
+const std::string kFilesHeader =
+    "Datei\tHersteller\tBeschreibung\tVersion\tSprache\tHinweis\tVirengefahr\tErklärung\r\n";
 
 // The texts of the string table as the build encodes them.
 std::string Text(TStringId Id) { return LoadStr(Id); }
@@ -106,8 +107,9 @@ TEST_F(ReportCommandTest, WrongArgumentsAreRefusedWithExitCodeTwo) {
 
 TEST_F(ReportCommandTest, HelpExplainsBothForms) {
     ASSERT_EQ(Run({"--help"}), kExitSuccess);
-    EXPECT_NE(Out.str().find("quorvane-report [DATEI | -]"), std::string::npos);
-    EXPECT_NE(Out.str().find("quorvane-report --files PFAD..."), std::string::npos);
+    EXPECT_NE(Out.str().find("quorvane-report [--json] [DATEI | -]"), std::string::npos);
+    EXPECT_NE(Out.str().find("quorvane-report --files [--json] PFAD..."), std::string::npos);
+    EXPECT_NE(Out.str().find("sich eine Datei von --files nicht untersuchen lässt"), std::string::npos);
     EXPECT_TRUE(Err.str().empty());
     EXPECT_TRUE(Processes.ImageQueries.empty());
 }
@@ -119,35 +121,93 @@ TEST_F(ReportCommandTest, VersionNamesTheProgramAndLoadsNothing) {
     EXPECT_TRUE(Processes.ImageQueries.empty());
     ASSERT_EQ(Run({"--help"}), kExitSuccess);
     EXPECT_NE(Out.str().find("quorvane-report --version"), std::string::npos) << "the help names the option";
-    // After "--files" it is a file name like any other.
-    EXPECT_EQ(Run({"--files", "--version"}), kExitSuccess);
-    EXPECT_EQ(Out.str().rfind(kFilesHeader + "--version\t", 0), 0u) << Out.str();
+    // After the first path of "--files" it is a file name like any other.
+    Versions.Problems["--version"] = "No such file or directory";
+    EXPECT_EQ(Run({"--files", "/sbin/init", "--version"}), kExitFileUnexamined);
+    EXPECT_NE(Out.str().find("\r\n--version\t"), std::string::npos) << Out.str();
 }
 
-TEST_F(ReportCommandTest, FilesAreListedWithTheirValuesRemarkAndRating) {
+
+// The fields of each line of a tab-separated text.
+std::vector<std::vector<std::string>> Rows(const std::string& Text) {
+    std::vector<std::vector<std::string>> Result;
+    std::istringstream Lines(Text);
+    for (std::string Line; std::getline(Lines, Line);) {
+        if (!Line.empty() && Line.back() == '\r')
+            Line.pop_back();
+        std::vector<std::string>& Fields = Result.emplace_back();
+        std::istringstream Cells(Line);
+        for (std::string Cell; std::getline(Cells, Cell, '\t');)
+            Fields.push_back(Cell);
+        if (!Line.empty() && Line.back() == '\t')
+            Fields.emplace_back();
+    }
+    return Result;
+}
+
+TEST_F(ReportCommandTest, FilesAreListedWithTheirValuesRemarkRatingAndExplanation) {
     Versions.Add("/opt/described", FakeFile("", "A description", ""));
     Versions.Add("/opt/with\ttab", FakeFile("Tab\tCompany", "", ""));
-    Versions.Directories.insert("/opt/folder");
-    Versions.Add("/opt/folder", FakeFile("X", "Y", "Z"));
-    ASSERT_EQ(Run({"--files", "/sbin/init", "/opt/described", "/opt/tool", "/opt/missing", "/opt/folder", "--",
-                   "--help", "", "/opt/with\ttab"}),
+    Versions.Add("/opt/stale", FakeFile("X", "Y", "Z"));
+    Versions.Directories.insert("/opt/stale");  // fails the reader's existence test
+    ASSERT_EQ(Run({"--files", "/sbin/init", "/opt/described", "/opt/tool", "/opt/stale", "--", "--help",
+                   "/opt/with\ttab"}),
               kExitSuccess);
     EXPECT_TRUE(Err.str().empty());
     const std::string Slight = Text(TStringId::sRiskSlightlyDangerous);
     const std::string Potential = Text(TStringId::sRiskPotentiallyDangerous);
     const std::string NoFileInfo = Text(TStringId::sRemarkNoFileInfo);
-    EXPECT_EQ(Out.str(), kFilesHeader +
-                             "/sbin/init\tInit Makers\tThe init\t1.0\tDeutsch (Deutschland)\t\t" + Slight + "\r\n" +
-                             "/opt/described\t\tA description\t\tDeutsch (Deutschland)\t" +
-                             Text(TStringId::sRemarkNoCompanyInfo) + "\t" + Text(TStringId::sRiskMediumDangerous) +
-                             "\r\n" + "/opt/tool\t\t\t\tDeutsch (Deutschland)\t" +
-                             Text(TStringId::sRemarkIncompleteFileInfo) + "\t" + Potential + "\r\n" +
-                             "/opt/missing\t\t\t\t\t" + NoFileInfo + "\t" + Potential + "\r\n" +
-                             "/opt/folder\t\t\t\t\t" + NoFileInfo + "\t" + Potential + "\r\n" +
-                             "--help\t\t\t\t\t" + NoFileInfo + "\t" + Potential + "\r\n" +
-                             "\t\t\t\t\t" + NoFileInfo + "\t" + Potential + "\r\n" +
-                             "/opt/with tab\tTab Company\t\t\tDeutsch (Deutschland)\t\t" + Slight + "\r\n");
+    ASSERT_EQ(Out.str().rfind(kFilesHeader, 0), 0u);
+    const auto Lines = Rows(Out.str());
+    ASSERT_EQ(Lines.size(), 7u) << Out.str();
+    using TRow = std::vector<std::string>;
+    const std::string Resource = "Versionsressource der Programmdatei: ";
+    EXPECT_EQ(Lines[1], (TRow{"/sbin/init", "Init Makers", "The init", "1.0", "Deutsch (Deutschland)", "", Slight,
+                              Resource + "der Hersteller ist angegeben."}));
+    EXPECT_EQ(Lines[2], (TRow{"/opt/described", "", "A description", "", "Deutsch (Deutschland)",
+                              Text(TStringId::sRemarkNoCompanyInfo), Text(TStringId::sRiskMediumDangerous),
+                              Resource + "ein Hersteller fehlt, Beschreibung oder Version sind angegeben."}));
+    EXPECT_EQ(Lines[3], (TRow{"/opt/tool", "", "", "", "Deutsch (Deutschland)",
+                              Text(TStringId::sRemarkIncompleteFileInfo), Potential,
+                              Resource + "Hersteller, Beschreibung und Version fehlen."}));
+    EXPECT_EQ(Lines[4], (TRow{"/opt/stale", "", "", "", "", NoFileInfo, Potential,
+                              Text(TStringId::sExplainCannotOpen)}));
+    EXPECT_EQ(Lines[5][0], "--help");  // a path after "--"
+    EXPECT_EQ(Lines[6][0], "/opt/with tab");
+    EXPECT_EQ(Lines[6][1], "Tab Company");
     EXPECT_TRUE(Processes.ImageQueries.empty());  // no snapshot for a listing
+}
+
+TEST_F(ReportCommandTest, FilesThatCannotBeExaminedAreListedUndeterminedWithExitCodeOne) {
+    Versions.Problems["/opt/missing"] = "No such file or directory";
+    Versions.Problems["/opt/folder"] = "Is a directory";
+    ASSERT_EQ(Run({"--files", "/opt/missing", "/sbin/init", "/opt/folder", ""}), kExitFileUnexamined);
+    EXPECT_EQ(Err.str(), "quorvane-report: /opt/missing: No such file or directory\n"
+                         "quorvane-report: /opt/folder: Is a directory\n"
+                         "quorvane-report: : " + Text(TStringId::sFileEmptyPath) + "\n");
+    const auto Lines = Rows(Out.str());
+    ASSERT_EQ(Lines.size(), 5u);
+    const std::string Undetermined = Text(TStringId::sRiskUndetermined);
+    EXPECT_EQ(Lines[1], (std::vector<std::string>{"/opt/missing", "", "", "", "", "No such file or directory",
+                                                  Undetermined,
+                                                  "Die Datei lässt sich nicht untersuchen: No such file or directory."}));
+    EXPECT_EQ(Lines[2][6], Text(TStringId::sRiskSlightlyDangerous));  // the others are still rated
+    EXPECT_EQ(Lines[3][5], "Is a directory");
+    EXPECT_EQ(Lines[3][6], Undetermined);
+    EXPECT_EQ(Lines[4][0], "");
+    EXPECT_EQ(Lines[4][6], Undetermined);
+    EXPECT_EQ(Versions.ExistenceTests, 1);  // only /sbin/init went to the reader
+}
+
+TEST_F(ReportCommandTest, OptionsBeforeThePathsOfFilesInAnyOrder) {
+    ASSERT_EQ(Run({"--json", "--files", "/sbin/init"}), kExitSuccess);
+    const std::string Json = Out.str();
+    ASSERT_EQ(Run({"--files", "--json", "/sbin/init"}), kExitSuccess);
+    EXPECT_EQ(Out.str().substr(Out.str().find("\"path\"")), Json.substr(Json.find("\"path\"")));
+    // After the first path, everything is a path.
+    Versions.Problems["--json"] = "No such file or directory";
+    EXPECT_EQ(Run({"--files", "/sbin/init", "--json"}), kExitFileUnexamined);
+    EXPECT_EQ(Out.str().rfind(kFilesHeader, 0), 0u);
 }
 
 }  // namespace

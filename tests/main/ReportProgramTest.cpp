@@ -8,12 +8,17 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "catalogue/Catalogue.h"
+#include "main/JsonReport.h"
 #include "probes/Probes.h"
+#include "report/Report.h"
 #include "versioninfo/StVInfo.h"
 
 namespace quorvane {
@@ -116,25 +121,139 @@ TEST_F(ReportProgramTest, FilesAreListedInTheReportsFormat) {
     // A copy of a system program in a folder of its own: no package owns it.
     const fs::path Copy = Folder / "copied-sh";
     fs::copy_file("/bin/sh", Copy);
-    const TRun Listing = Report("--files " + Quoted(Copy.string()) + " " + Quoted((Folder / "absent").string()));
-    ASSERT_EQ(Listing.ExitCode, 0) << Listing.Err;
+    const fs::path Absent = Folder / "absent";
+    const TRun Listing = Report("--files " + Quoted(Copy.string()) + " " + Quoted(Absent.string()));
+    EXPECT_EQ(Listing.ExitCode, 1);
+    EXPECT_EQ(Listing.Err, "quorvane-report: " + Absent.string() + ": No such file or directory\n");
     const auto Lines = Rows(Listing.Out);
     ASSERT_EQ(Lines.size(), 3u) << Listing.Out;
     EXPECT_EQ(Lines[0], (std::vector<std::string>{"Datei", "Hersteller", "Beschreibung", "Version", "Sprache",
-                                                   "Hinweis", "Virengefahr"}));
-    EXPECT_EQ(Lines[1], (std::vector<std::string>{Copy.string(), "", "", "", "",
-                                                   "Keine Datei-Informationen vorhanden", "Potentiell gefährlich"}));
-    EXPECT_EQ(Lines[2][0], (Folder / "absent").string());
+                                                   "Hinweis", "Virengefahr", "Erklärung"}));
+    EXPECT_EQ(Lines[1], (std::vector<std::string>{
+                            Copy.string(), "", "", "", "", "Keine Datei-Informationen vorhanden",
+                            "Potentiell gefährlich",
+                            "Kein installiertes Paket enthält diese Datei, und sie trägt keine Versionsangaben."}));
+    EXPECT_EQ(Lines[2], (std::vector<std::string>{Absent.string(), "", "", "", "", "No such file or directory",
+                                                   "Gefährlichkeit nicht bestimmbar",
+                                                   "Die Datei lässt sich nicht untersuchen: No such file or "
+                                                   "directory."}));
 
-    // The original is owned by a package: its maintainer, description and version.
-    const TRun Packaged = Report("--files /bin/sh");
+    // Files of installed packages: their maintainer, description and version,
+    // vouched for by the package's checksum. systemd's note names no maker,
+    // awk is a link through the alternatives, hostname a plain program.
+    std::string Paths = "/bin/sh";
+    for (const char* Path : {"/usr/lib/systemd/systemd", "/usr/bin/awk", "/usr/bin/hostname"})
+        if (fs::exists(Path))
+            Paths += std::string(" ") + Path;
+    const TRun Packaged = Report("--files " + Paths);
     ASSERT_EQ(Packaged.ExitCode, 0) << Packaged.Err;
     const auto Rated = Rows(Packaged.Out);
-    ASSERT_EQ(Rated.size(), 2u);
-    EXPECT_FALSE(Rated[1][1].empty());
-    EXPECT_FALSE(Rated[1][3].empty());
-    EXPECT_EQ(Rated[1][6], "Schwach gefährlich");
-    EXPECT_EQ(Lines[2][6], "Potentiell gefährlich");
+    ASSERT_GE(Rated.size(), 2u);
+    for (std::size_t I = 1; I < Rated.size(); ++I) {
+        SCOPED_TRACE(Rated[I][0]);
+        EXPECT_FALSE(Rated[I][1].empty());
+        EXPECT_FALSE(Rated[I][3].empty());
+        EXPECT_EQ(Rated[I][6], "Schwach gefährlich");
+        EXPECT_EQ(Rated[I][7].rfind("Paket ", 0), 0u) << Rated[I][7];
+        EXPECT_NE(Rated[I][7].find("; der Inhalt stimmt mit der Prüfsumme des Pakets überein."), std::string::npos);
+    }
+}
+
+// A copy of sleep, started from the test's folder and ended by the destructor.
+class TStartedCopy {
+public:
+    TStartedCopy(const fs::path& Program) {
+        fs::copy_file("/bin/sleep", Program);
+        FChild = fork();
+        if (FChild == 0) {
+            execl(Program.c_str(), Program.filename().c_str(), "600", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        std::error_code Error;
+        for (int Round = 0; Round < 500 && fs::read_symlink(Link(), Error) != Program; ++Round)
+            usleep(10'000);
+    }
+    ~TStartedCopy() {
+        kill(FChild, SIGKILL);
+        waitpid(FChild, nullptr, 0);
+    }
+    std::uint32_t Id() const { return static_cast<std::uint32_t>(FChild); }
+    std::string Link() const { return "/proc/" + std::to_string(FChild) + "/exe"; }
+
+private:
+    pid_t FChild = -1;
+};
+
+const nlohmann::json* ObjectOf(const std::vector<nlohmann::json>& Objects, std::uint32_t Pid) {
+    for (const nlohmann::json& Object : Objects)
+        if (Object.at("pid") == Pid)
+            return &Object;
+    return nullptr;
+}
+
+std::vector<nlohmann::json> JsonLines(const std::string& Text) {
+    std::vector<nlohmann::json> Objects;
+    std::istringstream Lines(Text);
+    for (std::string Line; std::getline(Lines, Line);)
+        Objects.push_back(nlohmann::json::parse(Line));
+    return Objects;
+}
+
+TEST_F(ReportProgramTest, AProgramDeletedOrReplacedAfterItsStartShowsItsFolderAndWhy) {
+    const TStartedCopy Deleted(Folder / "deleted-sleep");
+    const TStartedCopy Replaced(Folder / "replaced-sleep");
+    fs::remove(Folder / "deleted-sleep");
+    std::ofstream(Folder / "replacement") << "#!/bin/sh\n";
+    fs::rename(Folder / "replacement", Folder / "replaced-sleep");
+
+    const TRun Json = Report("--json");
+    ASSERT_EQ(Json.ExitCode, 0) << Json.Err;
+    const auto Objects = JsonLines(Json.Out);
+    const std::string Gone = "Die Programmdatei wurde nach dem Start gelöscht oder ersetzt, etwa durch ein Update; "
+                             "ein Neustart des Programms lädt die aktuelle Datei.";
+    for (const auto& [Copy, State] : {std::pair{&Deleted, "deleted"}, std::pair{&Replaced, "replaced"}}) {
+        SCOPED_TRACE(State);
+        const nlohmann::json* Object = ObjectOf(Objects, Copy->Id());
+        ASSERT_NE(Object, nullptr);
+        EXPECT_EQ(Object->at("path"), Folder.string() + "/");
+        EXPECT_EQ(Object->at("image_state"), State);
+        EXPECT_EQ(Object->at("explanation"), Gone);
+        EXPECT_EQ(Object->at("risk"), "Potentiell gefährlich");
+        EXPECT_EQ(Object->at("company"), "");
+    }
+    const TRun Tsv = Report("-");
+    ASSERT_EQ(Tsv.ExitCode, 0) << Tsv.Err;
+    bool Seen = false;
+    for (const auto& Line : Rows(Tsv.Out))
+        if (Line.size() == 15 && Line[5] == std::to_string(Deleted.Id())) {
+            EXPECT_EQ(Line[1], Folder.string() + "/");
+            Seen = true;
+        }
+    EXPECT_TRUE(Seen);
+}
+
+TEST_F(ReportProgramTest, JsonAndTabSeparatedReportsOfOneLiveSnapshotAgree) {
+    const auto Processes = CreateSystemProcessSource();
+    const auto Versions = CreateSystemVersionApi();
+    TStVersionInfo VersionInfo(nullptr, *Versions);
+    TCatalogue Catalogue(*Processes, VersionInfo);
+    Catalogue.ReloadCatalogue();
+    const auto Lines = Rows(ReportText(Catalogue));
+    const auto Objects = JsonLines(JsonReportText(Catalogue, TSnapshot{Processes->HostName(), "now"}));
+    ASSERT_EQ(Objects.size(), Catalogue.Count());
+    ASSERT_EQ(Lines.size(), Objects.size() + 1);
+    for (std::size_t I = 0; I < Objects.size(); ++I) {
+        const nlohmann::json& Object = Objects[I];
+        const TCatalogueNode& Node = Catalogue.Node(I);
+        SCOPED_TRACE(Lines[I + 1][0]);
+        EXPECT_EQ(std::to_string(Object.at("pid").get<std::uint32_t>()), Lines[I + 1][5]);
+        EXPECT_EQ(Object.at("risk").get<std::string>(), Lines[I + 1][14]);
+        EXPECT_EQ(Object.at("parent").is_null() ? "-" : Object.at("parent").get<std::string>(), Lines[I + 1][6]);
+        EXPECT_EQ(Object.at("parent_pid").is_null() ? 0xFFFFFFFFu : Object.at("parent_pid").get<std::uint32_t>(),
+                  Node.Parent() ? Node.Parent()->Data()->ProcessId : 0xFFFFFFFFu);
+        EXPECT_FALSE(Object.at("explanation").get<std::string>().empty());
+        EXPECT_FALSE(Object.at("host").get<std::string>().empty());
+    }
 }
 
 // ps's view: id to parent id and thread count.

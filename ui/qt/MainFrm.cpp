@@ -404,6 +404,7 @@ void TFrmMain::FillTree() {
         else
             Item = new QTreeWidgetItem(TreeView);
         Item->setText(0, Q(Node->Text));
+        Item->setToolTip(0, Node->Data() ? Q(Node->Data()->Explanation) : QString());
         Item->setIcon(0, QIcon(ImageList.Image(Node->ImageIndex)));
         Item->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(Node)));
         Item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);
@@ -496,6 +497,7 @@ void TFrmMain::TreeViewChange() {
         return;
     const TNodeData& Data = *Node->Data();
     lblTitle->setText(Q(Node->Text));
+    pnlTitle->setToolTip(Q(Data.Explanation));  // the title's children have none: theirs is the panel's
     SizeTitleLabel();
     pnlTitleResize();
     shpTitle->SetBrushColor(ToQColor(RiskColor(Data, false), SystemPalette()));

@@ -17,8 +17,12 @@
 #include <unicode/uloc.h>
 #include <unicode/ustring.h>
 
+#include "common/SystemText.h"
+#include "resources/StringTable.h"
+#include "versioninfo/linux/CacheFolder.h"
 #include "versioninfo/linux/DpkgIndex.h"
 #include "versioninfo/linux/ElfPackageNote.h"
+#include "versioninfo/linux/FileDigests.h"
 #include "versioninfo/linux/PeVersionResource.h"
 #include "versioninfo/linux/VersionBlock.h"
 
@@ -117,6 +121,8 @@ std::optional<TPackageInfo> PackageFromNote(const std::string& Json) {
     return Package;
 }
 
+constexpr std::string_view kDeletedSuffix = " (deleted)";
+
 // Path with its directory resolved and its last component kept, as the
 // package index stores the listed paths.
 std::string DirectoryResolved(const std::string& Path) {
@@ -132,25 +138,54 @@ std::string DirectoryResolved(const std::string& Path) {
     return Out + Name;
 }
 
+// The path under which the package index knows the file that FileName opens:
+// the file a chain of links ends at. A link of the kernel to a running image
+// whose file was deleted names it "PATH (deleted)": the image is then known
+// under PATH, and only its checksum can tell whether it is still the package's.
+std::string PackagePath(const char* FileName) {
+    char Resolved[PATH_MAX];
+    if (realpath(FileName, Resolved))
+        return Resolved;
+    char Target[PATH_MAX];
+    const ssize_t Length = readlink(FileName, Target, sizeof Target);
+    if (Length <= 0 || static_cast<std::size_t>(Length) >= sizeof Target || Target[0] != '/')
+        return {};
+    std::string_view Path(Target, static_cast<std::size_t>(Length));
+    if (Path.size() > kDeletedSuffix.size() && Path.substr(Path.size() - kDeletedSuffix.size()) == kDeletedSuffix)
+        Path.remove_suffix(kDeletedSuffix.size());
+    return DirectoryResolved(std::string(Path));
+}
+
+std::string CacheFolderOf(const TLinuxVersionApiOptions& Options) {
+    if (!Options.PersistCaches)
+        return {};
+    return Options.CacheFolder.empty() ? ChooseCacheFolder() : Options.CacheFolder;
+}
+
+std::string InFolder(const std::string& Folder, const std::string& Name) {
+    return Folder.empty() ? std::string() : Folder + "/" + Name;
+}
+
 class TLinuxVersionApi final : public IVersionApi {
 public:
-    explicit TLinuxVersionApi(const TLinuxVersionApiOptions& Options)
-        : FIndex(Options.DpkgRoot,
-                 !Options.PersistIndex ? std::string()
-                 : Options.IndexCacheFile.empty() ? TDpkgIndex::DefaultCacheFile(Options.DpkgRoot)
-                                                  : Options.IndexCacheFile) {}
+    explicit TLinuxVersionApi(const TLinuxVersionApiOptions& Options) : TLinuxVersionApi(Options, CacheFolderOf(Options)) {}
+
+    TLinuxVersionApi(const TLinuxVersionApiOptions& Options, const std::string& CacheFolder)
+        : FIndex(Options.DpkgRoot, InFolder(CacheFolder, TDpkgIndex::CacheFileName(Options.DpkgRoot))),
+          FDigests(InFolder(CacheFolder, "file-digests"), Options.DigestSettleTime) {}
 
     std::uint32_t GetFileVersionInfoSize(const char* FileName, std::uint32_t& Handle,
                                          std::uint32_t& LastError) override {
         Handle = 0;
         FLastName.clear();
         FLastResource.clear();
+        FSource = {};
         if (FileName == nullptr) {
             LastError = kErrorFileNotFound;
             return 0;
         }
         std::vector<std::uint8_t> Resource;
-        LastError = LoadResource(FileName, Resource);
+        LastError = LoadResource(FileName, Resource, FSource);
         if (LastError != 0)
             return 0;
         const std::uint32_t Size = PreparedVersionBlockSize(TByteSpan(Resource.data(), Resource.size()));
@@ -172,7 +207,7 @@ public:
             Resource = std::move(FLastResource);
             FLastName.clear();
             FLastResource.clear();
-        } else if (LoadResource(FileName, Resource) != 0) {
+        } else if (TVersionSource Source; LoadResource(FileName, Resource, Source) != 0) {
             return false;
         }
         return PrepareVersionBlock(TByteSpan(Resource.data(), Resource.size()), Data, Size);
@@ -196,6 +231,23 @@ public:
         return Year >= 1980 && Year <= 2107;
     }
 
+    TVersionSource LastVersionSource() override { return FSource; }
+
+    std::string FileProblem(const std::string& FileName) override {
+        // stat first: a device is not opened, which may have effects of its own.
+        struct stat Info;
+        if (stat(FileName.c_str(), &Info) != 0)
+            return LastSystemErrorText();
+        if (S_ISDIR(Info.st_mode)) {
+            errno = EISDIR;
+            return LastSystemErrorText();
+        }
+        if (!S_ISREG(Info.st_mode))
+            return LoadStr(TStringId::sFileNotRegular);
+        const TFile File(open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+        return File.Fd() < 0 ? LastSystemErrorText() : std::string();
+    }
+
     std::string ModuleFileName() override {
         char Path[PATH_MAX];
         const ssize_t Length = readlink("/proc/self/exe", Path, sizeof Path);
@@ -213,8 +265,9 @@ private:
         return static_cast<std::uint16_t>((Lcid & 0x3FF) != 0 ? Lcid & 0xFFFF : 0);
     }
 
-    // The raw UTF-16 version block of FileName, or a Windows error number.
-    std::uint32_t LoadResource(const char* FileName, std::vector<std::uint8_t>& Resource) {
+    // The raw UTF-16 version block of FileName, or a Windows error number;
+    // Source tells what spoke for the file.
+    std::uint32_t LoadResource(const char* FileName, std::vector<std::uint8_t>& Resource, TVersionSource& Source) {
         // O_NONBLOCK: opening a FIFO must not wait for a writer.
         const TFile File(open(FileName, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
         if (File.Fd() < 0)
@@ -233,27 +286,60 @@ private:
 
         std::uint8_t Magic[2] = {0, 0};
         if (Regular && Size >= 2 && ReadAt(0, Magic, 2) && Magic[0] == 'M' && Magic[1] == 'Z') {
+            Source.Kind = TVersionSourceKind::FileResource;
             TPeVersionResource Pe = ReadPeVersionResource(ReadAt, Size, WindowsLanguagePreference(UserLanguage()));
             Resource = std::move(Pe.Data);
             return Pe.Error;
         }
 
-        std::string Json;
-        const TElfNoteResult Note = Regular ? ReadElfPackageNote(ReadAt, Size, Json) : TElfNoteResult::NotElf;
-        if (Note == TElfNoteResult::Found) {
-            if (std::optional<TPackageInfo> Package = PackageFromNote(Json)) {
+        Source.Kind = TVersionSourceKind::None;
+        if (Regular) {
+            if (std::optional<TPackageInfo> Package = VouchingPackage(FileName, Fd, Info, Source)) {
+                Source.Kind = TVersionSourceKind::Package;
                 Resource = PackageBlock(*Package);
                 return 0;
             }
         }
-        const std::string Resolved = DirectoryResolved(FileName);
-        if (!Resolved.empty()) {
-            if (std::optional<TPackageInfo> Package = FIndex.Lookup(Resolved)) {
+        std::string Json;
+        const TElfNoteResult Note = Regular ? ReadElfPackageNote(ReadAt, Size, Json) : TElfNoteResult::NotElf;
+        if (Note == TElfNoteResult::Found) {
+            if (std::optional<TPackageInfo> Package = PackageFromNote(Json)) {
+                Source.Kind = TVersionSourceKind::PackageNote;
                 Resource = PackageBlock(*Package);
                 return 0;
             }
         }
         return Note == TElfNoteResult::NotElf ? kErrorResourceDataNotFound : kErrorResourceTypeNotFound;
+    }
+
+    // The package that installed the file FileName opens (Fd, Info), if it
+    // vouches for the content: the MD5 of the content is the one the package
+    // records. What was found goes to Source.
+    std::optional<TPackageInfo> VouchingPackage(const char* FileName, int Fd, const struct stat& Info,
+                                                TVersionSource& Source) {
+        const std::string Path = PackagePath(FileName);
+        if (Path.empty())
+            return std::nullopt;
+        std::optional<TPackageFile> Listed = FIndex.Lookup(Path);
+        if (!Listed)
+            return std::nullopt;
+        Source.PackageName = Listed->Package.Name;
+        Source.PackageVersion = Listed->Package.Version;
+        if (Listed->Md5.empty()) {
+            Source.Check = TPackageCheck::NoChecksum;
+            return std::nullopt;
+        }
+        const std::string Content = FDigests.Md5(Fd, Info);
+        if (Content.empty()) {
+            Source.Check = TPackageCheck::Unreadable;
+            return std::nullopt;
+        }
+        if (Content != Listed->Md5) {
+            Source.Check = TPackageCheck::Changed;
+            return std::nullopt;
+        }
+        Source.Check = TPackageCheck::Verified;
+        return std::move(Listed->Package);
     }
 
     // Display names asked for so far, for the user's locale they were made for
@@ -262,6 +348,8 @@ private:
     std::unordered_map<std::uint32_t, std::string> FNames;  // empty: no name
 
     TDpkgIndex FIndex;
+    TFileDigests FDigests;
+    TVersionSource FSource;  // of the last GetFileVersionInfoSize call
     std::string FLastName;
     std::vector<std::uint8_t> FLastResource;
 };

@@ -1,9 +1,16 @@
-// The Linux back-end of IVersionApi. Version data comes from:
+// The Linux back-end of IVersionApi. Version data comes from, first match
+// first:
 //   PE files        their own RT_VERSION resource;
-//   ELF files       a package metadata note (.note.package, JSON), else the
-//                   installed Debian package that owns the file, else none
-//                   (1813);
-//   other files     the owning Debian package, else none (1812: no image).
+//   other files     the installed Debian package whose file is installed at
+//                   the path (links followed, diversions and the usr-merge
+//                   aliases honoured), but only while the file's content
+//                   matches the checksum the package records for it;
+//                   else an ELF file's package note (.note.package, JSON);
+//                   else none: 1813 for an ELF file, 1812 for anything else.
+// A link of the kernel to a running image whose file was deleted
+// ("/proc/ID/exe") is read through the link, and the package is looked up
+// under the path the image had: the package vouches for the running image
+// only if its content is still the package's.
 // Package data becomes a real UTF-16 version block (language 0, code page
 // 1200), so one query path serves every kind of file.
 //
@@ -13,6 +20,7 @@
 // (FileDescription, its first line).
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -22,10 +30,13 @@ namespace quorvane {
 
 struct TLinuxVersionApiOptions {
     std::string DpkgRoot = "/var/lib/dpkg";
-    // Whether the package index persists between runs of the program, and
-    // where (empty: the user's cache folder, see TDpkgIndex::DefaultCacheFile).
-    bool PersistIndex = true;
-    std::string IndexCacheFile;
+    // Whether the package index and the checksums of files persist between
+    // runs of the program, and where (empty: see ChooseCacheFolder).
+    bool PersistCaches = true;
+    std::string CacheFolder;
+    // How long a file must have stayed unchanged before its checksum is kept
+    // (see TFileDigests).
+    std::chrono::nanoseconds DigestSettleTime = std::chrono::seconds(2);
 };
 
 std::unique_ptr<IVersionApi> CreateLinuxVersionApi(const TLinuxVersionApiOptions& Options);

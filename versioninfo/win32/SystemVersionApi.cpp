@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "common/SystemText.h"
+#include "resources/StringTable.h"
 #include "versioninfo/VersionApi.h"
 
 namespace quorvane {
@@ -60,6 +62,18 @@ public:
         return ::FileTimeToLocalFileTime(&Found.ftLastWriteTime, &Local) &&
                ::FileTimeToDosDateTime(&Local, &DosDate, &DosTime) && ::FileTimeToSystemTime(&Local, &Calendar) &&
                Calendar.wYear >= 1980 && Calendar.wYear <= 2107;
+    }
+
+    std::string FileProblem(const std::string& FileName) override {
+        // A folder cannot be opened this way: the system answers "access denied".
+        const HANDLE File = ::CreateFileA(FileName.c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (File == INVALID_HANDLE_VALUE)
+            return LastSystemErrorText();
+        const DWORD Type = ::GetFileType(File);
+        ::CloseHandle(File);
+        return Type == FILE_TYPE_DISK ? std::string() : LoadStr(TStringId::sFileNotRegular);
     }
 
     std::string ModuleFileName() override {

@@ -299,7 +299,7 @@ TEST_F(FakeProcTest, UnreadableMapsFailWithoutWritingAnything) {
     EXPECT_EQ(Remark, "unchanged");
 }
 
-TEST_F(FakeProcTest, ADeletedImageIsReadThroughTheLinkNotThroughItsOldName) {
+TEST_F(FakeProcTest, ADeletedImageShowsItsFolderAndIsReadThroughTheLink) {
     // The image was replaced: a new file now has the old name.
     const std::string NewFile = Fake.AddFile("daemon");
     const std::string Deleted = NewFile + " (deleted)";
@@ -313,16 +313,32 @@ TEST_F(FakeProcTest, ADeletedImageIsReadThroughTheLinkNotThroughItsOldName) {
     Q.Exe = Literal;
     Q.Maps = TFakeProcRoot::MapsLine(0x10000, 0x12000, Literal);
     Fake.Add(Q);
+    // Deleted, with nothing at its path now.
+    TFakeProcess R = Process(28, 1, "gone");
+    R.Exe = (Fake.Files() / "gone (deleted)").string();
+    R.Maps = TFakeProcRoot::MapsLine(0x10000, 0x11000, *R.Exe);
+    Fake.Add(R);
 
     TLinuxProcessSource Source(Fake.Proc().string());
     std::string Path, Remark;
     std::uint32_t Size = 0;
     ASSERT_TRUE(Source.QueryImageFile(26, Path, Size, Remark));
-    EXPECT_EQ(Path, (Fake.Proc() / "26" / "exe").string());
+    EXPECT_EQ(Path, NewFile);
     EXPECT_EQ(Size, 0x4000u);  // only the mappings of the deleted image
+    TImageOrigin Origin = Source.LastImageOrigin();
+    EXPECT_EQ(Origin.State, TImageState::Replaced);
+    EXPECT_EQ(Origin.ContentPath, (Fake.Proc() / "26" / "exe").string());
+
     ASSERT_TRUE(Source.QueryImageFile(27, Path, Size, Remark));
     EXPECT_EQ(Path, Literal);
     EXPECT_EQ(Size, 0x2000u);
+    Origin = Source.LastImageOrigin();
+    EXPECT_EQ(Origin.State, TImageState::Present);
+    EXPECT_EQ(Origin.ContentPath, "");
+
+    ASSERT_TRUE(Source.QueryImageFile(28, Path, Size, Remark));
+    EXPECT_EQ(Path, (Fake.Files() / "gone").string());
+    EXPECT_EQ(Source.LastImageOrigin().State, TImageState::Deleted);
 }
 
 // Times are shown in UTC and the C locale here, so the texts are fixed.

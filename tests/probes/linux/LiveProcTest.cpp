@@ -4,7 +4,13 @@
 #include <algorithm>
 #include <climits>
 #include <condition_variable>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sched.h>
+#include <sys/mount.h>
 #include <mutex>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -77,6 +83,102 @@ TEST(LiveProcTest, TheOwnProcessIsListedWithItsParentThreadsAndImage) {
     EXPECT_TRUE(IsDurationText(Cpu)) << Cpu;
     const std::uint32_t Classes[] = {32, 64, 128, 256, 16384, 32768};
     EXPECT_NE(std::find(std::begin(Classes), std::end(Classes), Class), std::end(Classes)) << Class;
+}
+
+// Waits until the child process runs Program (before that, its image is this test).
+void WaitUntilRunning(pid_t Child, const std::string& Program) {
+    std::error_code Error;
+    const std::string Link = "/proc/" + std::to_string(Child) + "/exe";
+    for (int Round = 0; Round < 500 && std::filesystem::read_symlink(Link, Error) != Program; ++Round)
+        ::usleep(10'000);
+}
+
+// What the live source says about the image of a child process, which then ends.
+struct TImageFacts {
+    bool Found = false;
+    std::string Path;
+    std::string Remark;
+    TImageOrigin Origin;
+};
+
+TImageFacts QueryImageAndEnd(pid_t Child) {
+    TImageFacts Facts;
+    const auto Source = CreateSystemProcessSource();
+    std::uint32_t Size = 0;
+    Facts.Found = Source->QueryImageFile(static_cast<std::uint32_t>(Child), Facts.Path, Size, Facts.Remark);
+    Facts.Origin = Source->LastImageOrigin();
+    ::kill(Child, SIGKILL);
+    ::waitpid(Child, nullptr, 0);
+    return Facts;
+}
+
+TEST(LiveProcTest, AProgramDeletedAfterItsStartShowsItsFolder) {
+    namespace fs = std::filesystem;
+    std::string Folder = (fs::temp_directory_path() / "quorvane-live-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(Folder.data()), nullptr);
+    const std::string Program = Folder + "/schlaf";
+    fs::copy_file("/bin/sleep", Program);
+    const pid_t Child = ::fork();
+    if (Child == 0) {
+        ::execl(Program.c_str(), "schlaf", "600", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    WaitUntilRunning(Child, Program);
+    fs::remove(Program);
+    const TImageFacts Facts = QueryImageAndEnd(Child);
+    fs::remove_all(Folder);
+
+    ASSERT_TRUE(Facts.Found) << Facts.Remark;
+    EXPECT_EQ(Facts.Path, Program);
+    EXPECT_EQ(Facts.Origin.State, TImageState::Deleted);
+    EXPECT_EQ(Facts.Origin.ContentPath, "/proc/" + std::to_string(Child) + "/exe");
+}
+
+TEST(LiveProcTest, AProgramInAMountNamespaceOfItsOwnIsPresentUnderItsPath) {
+    // The child sees its copy of sleep under a path that names a script here.
+    namespace fs = std::filesystem;
+    std::string Folder = (fs::temp_directory_path() / "quorvane-live-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(Folder.data()), nullptr);
+    const std::string Program = Folder + "/program";
+    const std::string Copy = Folder + "/copy";
+    { std::ofstream(Program) << "#!/bin/sh\n"; }
+    fs::copy_file("/bin/sleep", Copy);
+    int Ready[2];
+    ASSERT_EQ(::pipe(Ready), 0);
+    const pid_t Child = ::fork();
+    if (Child == 0) {
+        ::close(Ready[0]);
+        const bool Own = ::unshare(CLONE_NEWNS) == 0 &&
+                         ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                         ::mount(Copy.c_str(), Program.c_str(), nullptr, MS_BIND, nullptr) == 0;
+        const char Answer = Own ? 'y' : 'n';
+        (void)::write(Ready[1], &Answer, 1);
+        if (Own)
+            ::execl(Program.c_str(), "program", "600", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(Ready[1]);
+    char Answer = 'n';
+    (void)::read(Ready[0], &Answer, 1);
+    ::close(Ready[0]);
+    if (Answer == 'y')
+        WaitUntilRunning(Child, Program);
+    const TImageFacts Facts = QueryImageAndEnd(Child);
+    fs::remove_all(Folder);
+    if (Answer != 'y')
+        GTEST_SKIP() << "no private mount namespace to be had";
+
+    ASSERT_TRUE(Facts.Found) << Facts.Remark;
+    EXPECT_EQ(Facts.Path, Program);
+    EXPECT_EQ(Facts.Origin.State, TImageState::Present);
+    // The file under the path here is another: the image is read through the link.
+    EXPECT_EQ(Facts.Origin.ContentPath, "/proc/" + std::to_string(Child) + "/exe");
+}
+
+TEST(LiveProcTest, TheHostNameIsTheSystems) {
+    char Name[256] = {};
+    ASSERT_EQ(::gethostname(Name, sizeof Name - 1), 0);
+    EXPECT_EQ(CreateSystemProcessSource()->HostName(), Name);
 }
 
 }  // namespace

@@ -116,6 +116,35 @@ TEST(ProcNameTest, InvalidUtf8BytesAreReplaced) {
         EXPECT_EQ(ValidUtf8(Input), Expected);
 }
 
+TEST(ImageOriginTest, WhatTheExeLinkSaysAboutTheRunningImage) {
+    const auto Exists = [](const std::string& Path) { return Path == "/usr/bin/updated"; };
+    struct TCase {
+        const char* Target;
+        bool TargetIsImage;
+        TImageState State;
+        const char* ImagePath;
+    };
+    const TCase Cases[] = {
+        {"/usr/bin/tool", true, TImageState::Present, "/usr/bin/tool"},
+        // A real file whose name ends in " (deleted)" and is the running image.
+        {"/opt/odd (deleted)", true, TImageState::Present, "/opt/odd (deleted)"},
+        {"/usr/bin/gone (deleted)", false, TImageState::Deleted, "/usr/bin/gone"},
+        {"/usr/bin/updated (deleted)", false, TImageState::Replaced, "/usr/bin/updated"},
+        // Another file under the name, the image's file still linked elsewhere (a bind mount).
+        {"/usr/bin/updated", false, TImageState::Replaced, "/usr/bin/updated"},
+        {"/usr/bin/elsewhere", false, TImageState::Deleted, "/usr/bin/elsewhere"},
+        {"/memfd:runner (deleted)", false, TImageState::MemoryOnly, "memfd:runner"},
+        {"anon_inode:[x]", false, TImageState::MemoryOnly, "anon_inode:[x]"},
+        {" (deleted)", false, TImageState::MemoryOnly, " (deleted)"},
+    };
+    for (const TCase& Case : Cases) {
+        SCOPED_TRACE(Case.Target);
+        const TImageOrigin Origin = ImageOriginOf(Case.Target, Case.TargetIsImage, Exists);
+        EXPECT_EQ(Origin.State, Case.State);
+        EXPECT_EQ(ImagePathOf(Case.Target, Origin.State), Case.ImagePath);
+    }
+}
+
 TEST(SystemErrorTextTest, TrimmedMessagesAndNoneForUnknownNumbers) {
     EXPECT_EQ(SystemErrorText(13), "Permission denied");
     EXPECT_EQ(SystemErrorText(2), "No such file or directory");

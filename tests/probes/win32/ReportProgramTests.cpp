@@ -10,6 +10,8 @@
 #include <sstream>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "resources/StringTable.h"
 
 namespace quorvane {
@@ -28,11 +30,28 @@ std::string ReportProgram() {
     return ProgramFolder() + Relative;
 }
 
-DWORD RunProgram(std::string CommandLine) {
+// Runs the command line to its end; its standard output goes to Output when given.
+DWORD RunProgram(std::string CommandLine, const std::string& Output = {}) {
     STARTUPINFOA Startup{};
     Startup.cb = sizeof Startup;
+    HANDLE Out = INVALID_HANDLE_VALUE;
+    if (!Output.empty()) {
+        SECURITY_ATTRIBUTES Inherited{sizeof Inherited, nullptr, TRUE};
+        Out = ::CreateFileA(Output.c_str(), GENERIC_WRITE, 0, &Inherited, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                            nullptr);
+        if (Out == INVALID_HANDLE_VALUE)
+            return 0xFFFFFFFF;
+        Startup.dwFlags = STARTF_USESTDHANDLES;
+        Startup.hStdOutput = Out;
+        Startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+        Startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    }
     PROCESS_INFORMATION Child{};
-    if (!::CreateProcessA(nullptr, CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Startup, &Child))
+    const BOOL Started = ::CreateProcessA(nullptr, CommandLine.data(), nullptr, nullptr, Out != INVALID_HANDLE_VALUE,
+                                         0, nullptr, nullptr, &Startup, &Child);
+    if (Out != INVALID_HANDLE_VALUE)
+        ::CloseHandle(Out);
+    if (!Started)
         return 0xFFFFFFFF;
     ::WaitForSingleObject(Child.hProcess, INFINITE);
     DWORD Code = 0xFFFFFFFF;
@@ -102,6 +121,69 @@ TEST(ReportProgram, ListsWinesProcessesWithTheirFacts) {
     EXPECT_EQ("1.2.0.0", Own[fVersion]);
     EXPECT_EQ(LoadStr(TStringId::sRiskSlightlyDangerous), Own[fRisk]);
     EXPECT_EQ("", Own[fRemark]);
+}
+
+TEST(ReportProgram, WritesJsonLinesWithTheExplanationOfEveryRating) {
+    char Temp[MAX_PATH];
+    ASSERT_NE(0u, ::GetTempPathA(sizeof Temp, Temp));
+    const std::string Report =
+        std::string(Temp) + "quorvane-report-" + std::to_string(::GetCurrentProcessId()) + ".jsonl";
+    ASSERT_EQ(0u, RunProgram("\"" + ReportProgram() + "\" --json \"" + Report + "\""));
+    std::ifstream File(Report, std::ios::binary);
+    std::vector<nlohmann::json> Objects;
+    for (std::string Line; std::getline(File, Line);)
+        Objects.push_back(nlohmann::json::parse(Line));  // UTF-8 throughout, or it throws
+    File.close();
+    ::DeleteFileA(Report.c_str());
+
+    ASSERT_FALSE(Objects.empty());
+    const nlohmann::json* Own = nullptr;
+    for (const nlohmann::json& Object : Objects) {
+        EXPECT_FALSE(Object.at("explanation").get<std::string>().empty()) << Object.dump();
+        EXPECT_FALSE(Object.at("host").get<std::string>().empty());
+        EXPECT_TRUE(Object.at("package").is_null());  // no package system
+        EXPECT_TRUE(Object.at("image_state").is_null());  // not examined on Windows
+        if (Object.at("pid") == 0) {
+            EXPECT_EQ(Object.at("risk_level"), 4);
+        }
+        if (Object.at("name") == "quorvane-report.exe")
+            Own = &Object;
+    }
+    ASSERT_NE(Own, nullptr);
+    EXPECT_EQ(Own->at("company"), "Quorvane Software");
+    EXPECT_EQ(Own->at("risk"), "Schwach gefährlich");  // UTF-8, from the ANSI code page
+    EXPECT_EQ(Own->at("explanation"), "Versionsressource der Programmdatei: der Hersteller ist angegeben.");
+    EXPECT_EQ(Own->at("path").get<std::string>().back(), '\\');
+}
+
+TEST(ReportProgram, FilesThatCannotBeExaminedAreUndeterminedWithExitCodeOne) {
+    char Temp[MAX_PATH];
+    ASSERT_NE(0u, ::GetTempPathA(sizeof Temp, Temp));
+    const std::string Own = std::to_string(::GetCurrentProcessId());
+    const std::string Listing = std::string(Temp) + "quorvane-files-" + Own + ".txt";
+    const std::string Missing = std::string(Temp) + "quorvane-no-such-file.exe";
+    const std::string Folder = std::string(Temp) + "quorvane-folder-" + Own;
+    ASSERT_TRUE(::CreateDirectoryA(Folder.c_str(), nullptr));
+    const std::string Program = "\"" + ReportProgram() + "\"";
+    const DWORD Code =
+        RunProgram(Program + " --files \"" + Missing + "\" " + Program + " \"" + Folder + "\"", Listing);
+    std::ifstream File(Listing, std::ios::binary);
+    std::stringstream Contents;
+    Contents << File.rdbuf();
+    File.close();
+    ::DeleteFileA(Listing.c_str());
+    ::RemoveDirectoryA(Folder.c_str());
+
+    EXPECT_EQ(1u, Code);
+    const std::vector<std::string> Lines = Split(Contents.str(), "\r\n");
+    ASSERT_EQ(5u, Lines.size()) << Contents.str();  // header, three files, the empty rest
+    for (const std::size_t Line : {1u, 3u}) {
+        const std::vector<std::string> Fields = Split(Lines[Line], "\t");
+        ASSERT_EQ(8u, Fields.size()) << Lines[Line];
+        EXPECT_FALSE(Fields[5].empty()) << "the system's message";
+        EXPECT_EQ(LoadStr(TStringId::sRiskUndetermined), Fields[6]);
+    }
+    EXPECT_EQ(LoadStr(TStringId::sRiskSlightlyDangerous), Split(Lines[2], "\t")[6]);
 }
 
 }  // namespace

@@ -306,6 +306,18 @@ TEST_F(MainFrmTest, SelectionFillsTheSheetAndHidesTheHelp) {
     EXPECT_EQ(F.lblTitle->pos(), QPoint(At.X, At.Y));
 }
 
+TEST_F(MainFrmTest, TheExplanationIsTheTooltipOfEachEntryAndOfTheTitle) {
+    TFrmMain& F = Form();
+    EXPECT_EQ(Item("init")->toolTip(0), Q(Sys("Versionsressource der Programmdatei: der Hersteller ist angegeben.")));
+    EXPECT_EQ(Item("orphan")->toolTip(0), Q(Sys("Die Programmdatei des Prozesses lässt sich nicht ermitteln "
+                                                "(Permission denied), darum ist keine Bewertung möglich.")));
+    EXPECT_FALSE(Item("System")->toolTip(0).isEmpty());
+    Select("init");
+    EXPECT_EQ(F.pnlTitle->toolTip(), Item("init")->toolTip(0));
+    Select("orphan");
+    EXPECT_EQ(F.pnlTitle->toolTip(), Item("orphan")->toolTip(0));
+}
+
 TEST_F(MainFrmTest, ReloadKeepsTheSheetAndRaisesNoSelectionChange) {
     TFrmMain& F = Form();
     Select("init");

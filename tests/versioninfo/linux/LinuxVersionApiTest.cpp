@@ -76,6 +76,41 @@ TEST(LinuxVersionApiTest, BlockNeedsTheReportedSize) {
     EXPECT_EQ(Length, std::strlen("Müller Software GmbH"));
 }
 
+TEST(LinuxVersionApiTest, FilesThatCannotBeExaminedAtAll) {
+    TTempDir Dir;
+    auto Api = TestApi();
+    WriteText(Dir / "file", "x");
+    ASSERT_EQ(mkfifo((Dir / "fifo").c_str(), 0600), 0);
+    EXPECT_EQ(Api->FileProblem(Dir / "file"), "");
+    EXPECT_EQ(Api->FileProblem(Dir / "missing"), "No such file or directory");
+    EXPECT_EQ(Api->FileProblem(Dir / "file/below"), "Not a directory");
+    EXPECT_EQ(Api->FileProblem(Dir.Path()), "Is a directory");
+    const std::string NotRegular = "Keine gewöhnliche Datei (ein Gerät, eine Pipe oder ein Socket)";
+    EXPECT_EQ(Api->FileProblem(Dir / "fifo"), NotRegular);  // and the FIFO is not opened: no writer waits
+    EXPECT_EQ(Api->FileProblem("/dev/null"), NotRegular);
+    if (geteuid() != 0) {  // root reads every file
+        ASSERT_EQ(chmod((Dir / "file").c_str(), 0), 0);
+        EXPECT_EQ(Api->FileProblem(Dir / "file"), "Permission denied");
+    }
+}
+
+TEST(LinuxVersionApiTest, EveryReadTellsWhatSpokeForTheFile) {
+    TTempDir Dir;
+    auto Api = TestApi();
+    const std::string Pe = Dir / "a.exe";
+    WriteFile(Pe, pewriter::BuildPe(pewriter::TPeRecipe{}.Version(pewriter::SampleVersion().Build())).Bytes);
+    WriteText(Dir / "text", "plain text\n");
+    EXPECT_EQ(SourceOf(*Api, Pe).Kind, TVersionSourceKind::FileResource);
+    const TVersionSource Text = SourceOf(*Api, Dir / "text");
+    EXPECT_EQ(Text.Kind, TVersionSourceKind::None);
+    EXPECT_EQ(Text.Check, TPackageCheck::NotListed);
+    // A failed call reports what it found too, and replaces the last answer.
+    std::uint32_t Handle = 0, Error = 0;
+    Api->GetFileVersionInfoSize(Pe.c_str(), Handle, Error);
+    EXPECT_EQ(Api->GetFileVersionInfoSize((Dir / "text").c_str(), Handle, Error), 0u);
+    EXPECT_EQ(Api->LastVersionSource().Kind, TVersionSourceKind::None);
+}
+
 class LanguageNameTest : public ::testing::Test {
 protected:
     void SetUp() override { Saved = uloc_getDefault(); }

@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <nettle/md5.h>
 
 #include "versioninfo/StVInfo.h"
 #include "versioninfo/linux/LinuxVersionApi.h"
@@ -63,13 +66,47 @@ inline TReadAt MemoryReader(const std::vector<std::uint8_t>& Bytes) {
     };
 }
 
-// An API whose package index lives in memory only, over an empty database
-// unless a root is given.
-inline std::unique_ptr<IVersionApi> TestApi(const std::string& DpkgRoot = "/nonexistent-dpkg-root") {
+inline std::vector<std::uint8_t> ReadBytes(const std::string& Path) {
+    std::ifstream In(Path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(In), {});
+}
+
+// The MD5 of Bytes in lowercase hexadecimal, as the dpkg database records it.
+inline std::string Md5Hex(const std::vector<std::uint8_t>& Bytes) {
+    md5_ctx Context;
+    md5_init(&Context);
+    md5_update(&Context, Bytes.size(), Bytes.data());
+    std::uint8_t Sum[MD5_DIGEST_SIZE];
+    md5_digest(&Context, sizeof Sum, Sum);
+    std::string Hex;
+    for (std::size_t I = 0; I < sizeof Sum; ++I) {
+        char Pair[3];
+        std::snprintf(Pair, sizeof Pair, "%02x", Sum[I]);
+        Hex += Pair;
+    }
+    return Hex;
+}
+
+// An API whose caches live in memory only, over an empty database unless a
+// root is given. SettleTime 0 keeps the checksum of a file written just now.
+inline std::unique_ptr<IVersionApi> TestApi(const std::string& DpkgRoot = "/nonexistent-dpkg-root",
+                                            std::chrono::nanoseconds SettleTime = std::chrono::seconds(2)) {
     TLinuxVersionApiOptions Options;
     Options.DpkgRoot = DpkgRoot;
-    Options.PersistIndex = false;
+    Options.PersistCaches = false;
+    Options.DigestSettleTime = SettleTime;
     return CreateLinuxVersionApi(Options);
+}
+
+// What spoke for Path when the reader read it.
+inline TVersionSource SourceOf(IVersionApi& Api, const std::string& Path) {
+    TStVersionInfo Reader(nullptr, Api);
+    try {
+        Reader.SetFileName(Path);
+        Reader.CompanyName();
+    } catch (const std::exception&) {
+    }
+    return Reader.Source();
 }
 
 // What the reader's sequence (name, then the four values) gives for a file.

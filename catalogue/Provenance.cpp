@@ -1,0 +1,142 @@
+#include "catalogue/Provenance.h"
+
+#include "catalogue/Risk.h"
+#include "resources/StringTable.h"
+#include "versioninfo/StConst.h"
+#include "versioninfo/StVInfo.h"
+
+namespace quorvane {
+namespace {
+
+bool ImageGone(TImageState State) {
+    return State == TImageState::Deleted || State == TImageState::Replaced || State == TImageState::MemoryOnly;
+}
+
+// What the rule found in values that were read.
+const std::string& Finding(const TNodeData& Data) {
+    switch (Data.RiskLevel) {
+        case rlSlightlyDangerous: return LoadStr(TStringId::sFindingCompany);
+        case rlMediumDangerous: return LoadStr(TStringId::sFindingNoCompany);
+        default: return LoadStr(TStringId::sFindingNothing);
+    }
+}
+
+// "Paket bash 5.2; ...", and why a package rates lower than a maker would.
+std::string VouchedBy(TStringId Id, const TNodeData& Data, const TVersionSource& Source) {
+    std::string Text = FormatStr(Id, {Source.PackageName, Source.PackageVersion});
+    if (Data.RiskLevel != rlSlightlyDangerous)
+        Text += " " + LoadStr(TStringId::sExplainPackageNoMaintainer);
+    return Text;
+}
+
+// The source of the last load; a name that failed the existence test was never loaded.
+TVersionSource SourceOf(const TStCustomVersionInfo& Reader, std::int32_t ReadFailure) {
+    if (ReadFailure == stscFileOpen)
+        return TVersionSource{TVersionSourceKind::None, TPackageCheck::NotListed, {}, {}};
+    return Reader.Source();
+}
+
+void SetPackageFacts(TNodeData& Data, const TVersionSource& Source) {
+    const bool Listed = Source.Check != TPackageCheck::NotListed;
+    Data.PackageName = Listed ? Source.PackageName : std::string();
+    Data.PackageVersion = Listed ? Source.PackageVersion : std::string();
+    Data.PackageVerified = Source.Kind == TVersionSourceKind::Package && Source.Check == TPackageCheck::Verified;
+}
+
+std::string WithoutClosingPoint(std::string Message) {
+    while (!Message.empty() && (Message.back() == '.' || Message.back() == ' '))
+        Message.pop_back();
+    return Message;
+}
+
+}  // namespace
+
+void RateRunningImage(TNodeData& Data, TStCustomVersionInfo& Reader, const TImageOrigin& Origin) {
+    Data.ImageState = Origin.State;
+    const std::int32_t Failure =
+        ClassifyByVersionInfo(Data, Reader, Origin.ContentPath.empty() ? Data.ImagePath : Origin.ContentPath);
+    const TVersionSource Source = SourceOf(Reader, Failure);
+    if (ImageGone(Origin.State) && Failure == 0 && Source.Kind != TVersionSourceKind::Package)
+        RateWithoutVersionData(Data);
+    SetPackageFacts(Data, Source);
+    Data.Explanation = ExplainRating(Data, Failure, Source, Origin.State);
+}
+
+void RateFile(TNodeData& Data, TStCustomVersionInfo& Reader) {
+    const std::int32_t Failure = ClassifyByVersionInfo(Data, Reader);
+    const TVersionSource Source = SourceOf(Reader, Failure);
+    SetPackageFacts(Data, Source);
+    Data.Explanation = ExplainRating(Data, Failure, Source, Data.ImageState);
+}
+
+std::string ExplainRating(const TNodeData& Data, std::int32_t ReadFailure, const TVersionSource& Source,
+                          TImageState State) {
+    if (State == TImageState::MemoryOnly)
+        return LoadStr(TStringId::sExplainMemoryOnly);
+    if (ImageGone(State))
+        return ReadFailure == 0 && Source.Kind == TVersionSourceKind::Package
+                   ? VouchedBy(TStringId::sExplainImageGoneVouched, Data, Source)
+                   : LoadStr(TStringId::sExplainImageGone);
+    if (ReadFailure == stscFileOpen)
+        return LoadStr(TStringId::sExplainCannotOpen);
+    if (ReadFailure != 0 && ReadFailure != stscNoVerInfo && ReadFailure != stscVerInfoFail)
+        return LoadStr(TStringId::sExplainBadFileDate);
+
+    // Why a package that lists the file does not vouch for it.
+    std::string Text;
+    switch (Source.Check) {
+        case TPackageCheck::Changed: Text = FormatStr(TStringId::sExplainPackageChanged, {Source.PackageName}); break;
+        case TPackageCheck::NoChecksum:
+            Text = FormatStr(TStringId::sExplainPackageNoChecksum, {Source.PackageName});
+            break;
+        case TPackageCheck::Unreadable:
+            Text = FormatStr(TStringId::sExplainPackageUnreadable, {Source.PackageName});
+            break;
+        case TPackageCheck::NotListed:
+        case TPackageCheck::Verified: break;
+    }
+    const bool Listed = Source.Check != TPackageCheck::NotListed;
+    if (!Text.empty())
+        Text += ' ';
+
+    switch (Source.Kind) {
+        case TVersionSourceKind::Package:
+            if (ReadFailure == 0)
+                return VouchedBy(TStringId::sExplainPackageVerified, Data, Source);
+            break;
+        case TVersionSourceKind::PackageNote:
+            if (ReadFailure == 0) {
+                if (!Listed)
+                    Text = LoadStr(TStringId::sExplainNotInPackage) + ' ';
+                return Text + FormatStr(TStringId::sExplainNote, {Finding(Data)});
+            }
+            break;
+        case TVersionSourceKind::None:
+            if (!Listed)
+                return LoadStr(ReadFailure == stscNoVerInfo ? TStringId::sExplainNotInPackageNoVersion
+                                                           : TStringId::sExplainNotInPackageNoImage);
+            return Text + LoadStr(ReadFailure == stscNoVerInfo ? TStringId::sExplainNoVersion
+                                                              : TStringId::sExplainNoImageFile);
+        case TVersionSourceKind::FileResource:
+            if (ReadFailure == 0)
+                return Text + FormatStr(TStringId::sExplainResource, {Finding(Data)});
+            if (ReadFailure == stscNoVerInfo)
+                return Text + LoadStr(TStringId::sExplainNoResource);
+            break;
+    }
+    return Text + LoadStr(TStringId::sExplainResourceUnreadable);
+}
+
+std::string ExplainKernelProcess() { return LoadStr(TStringId::sExplainKernel); }
+
+std::string ExplainUndeterminedImage(const std::string& Remark) {
+    const std::string Message = WithoutClosingPoint(Remark);
+    return Message.empty() ? LoadStr(TStringId::sExplainNoImage)
+                           : FormatStr(TStringId::sExplainNoImageBecause, {Message});
+}
+
+std::string ExplainUnexaminedFile(const std::string& Message) {
+    return FormatStr(TStringId::sExplainCannotExamine, {WithoutClosingPoint(Message)});
+}
+
+}  // namespace quorvane

@@ -1,0 +1,44 @@
+// Where a record's rating comes from: the risk rule applied to the running
+// image (which may no longer be the file at its path), the package facts of
+// the record, and a short German explanation of the rating.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "catalogue/NodeData.h"
+#include "catalogue/ProcessSource.h"
+#include "versioninfo/VersionApi.h"
+
+namespace quorvane {
+
+class TStCustomVersionInfo;
+
+// Rates a process whose image file was determined. The reader reads the
+// running image: under Origin.ContentPath when the path no longer names it.
+// An image that was deleted or replaced since its start, or that lives in
+// memory only, keeps version values only from a package that vouches for its
+// content; from any other source it gets none (rated as a file without
+// version data), since nothing vouches that they belong to this image.
+void RateRunningImage(TNodeData& Data, TStCustomVersionInfo& Reader, const TImageOrigin& Origin);
+
+// Rates the file Data.ImagePath by the risk rule, with its package facts and
+// explanation.
+void RateFile(TNodeData& Data, TStCustomVersionInfo& Reader);
+
+// The explanation of a rating from the outcome of the version read
+// (ReadFailure as ClassifyByVersionInfo answers it), the source that spoke
+// for the file, and the state of a running image.
+std::string ExplainRating(const TNodeData& Data, std::int32_t ReadFailure, const TVersionSource& Source,
+                          TImageState State);
+
+// The explanations of records that are not rated from a file: the kernel's
+// pseudo-processes, and processes whose image file was not determined
+// (Remark: the system's message, if any).
+std::string ExplainKernelProcess();
+std::string ExplainUndeterminedImage(const std::string& Remark);
+
+// A file that cannot be examined at all: Message is the system's.
+std::string ExplainUnexaminedFile(const std::string& Message);
+
+}  // namespace quorvane

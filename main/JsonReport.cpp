@@ -1,0 +1,125 @@
+#include "main/JsonReport.h"
+
+#include <cstdio>
+
+#include <nlohmann/json.hpp>
+
+#include "catalogue/Catalogue.h"
+#include "catalogue/PathText.h"
+#include "catalogue/Risk.h"
+#include "common/SystemText.h"
+#include "common/Utf8.h"
+
+namespace quorvane {
+namespace {
+
+// Keys in the order they are written, for readers of the raw lines.
+using TJson = nlohmann::ordered_json;
+
+const char* ImageStateName(TImageState State) {
+    switch (State) {
+        case TImageState::Present: return "present";
+        case TImageState::Deleted: return "deleted";
+        case TImageState::Replaced: return "replaced";
+        case TImageState::MemoryOnly: return "memory";
+        case TImageState::Unknown: break;
+    }
+    return nullptr;
+}
+
+TJson Package(const TNodeData& Data) {
+    if (Data.PackageName.empty())
+        return nullptr;
+    return TJson{{"name", JsonText(Data.PackageName)},
+                 {"version", JsonText(Data.PackageVersion)},
+                 {"verified", Data.PackageVerified}};
+}
+
+void AddSnapshot(TJson& Object, const TSnapshot& Snapshot) {
+    Object["host"] = JsonText(Snapshot.HostName);
+    Object["time"] = Snapshot.Time;
+}
+
+std::string Line(const TJson& Object) { return Object.dump() + '\n'; }
+
+}  // namespace
+
+std::string SnapshotTime(std::chrono::system_clock::time_point Time) {
+    using namespace std::chrono;
+    const auto Day = floor<days>(Time);
+    const year_month_day Date{Day};
+    const hh_mm_ss<milliseconds> Clock{floor<milliseconds>(Time - Day)};
+    char Buffer[40];
+    std::snprintf(Buffer, sizeof Buffer, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(Date.year()),
+                  static_cast<unsigned>(Date.month()), static_cast<unsigned>(Date.day()),
+                  static_cast<int>(Clock.hours().count()), static_cast<int>(Clock.minutes().count()),
+                  static_cast<int>(Clock.seconds().count()), static_cast<int>(Clock.subseconds().count()));
+    return Buffer;
+}
+
+std::string JsonText(std::string_view SystemText) {
+    return RepairUtf8(SystemToUtf8(SystemText), [](unsigned char Byte, std::string& Out) {
+        static constexpr char kDigits[] = "0123456789abcdef";
+        Out += "\\x";
+        Out += kDigits[Byte >> 4];
+        Out += kDigits[Byte & 0xF];
+    });
+}
+
+std::string JsonReportText(const TCatalogue& Catalogue, const TSnapshot& Snapshot) {
+    static const TNodeData kEmpty;
+    std::string Text;
+    for (const TCatalogueNode* Node : Catalogue.TreeOrder()) {
+        const TNodeData& Data = Node->Data() ? *Node->Data() : kEmpty;
+        const TCatalogueNode* Parent = Node->Parent();
+        TJson Object;
+        AddSnapshot(Object, Snapshot);
+        // The fifteen fields of the tab-separated report.
+        Object["name"] = JsonText(Node->Text);
+        Object["path"] = JsonText(DirectoryPart(Data.ImagePath));
+        Object["company"] = JsonText(Data.CompanyName);
+        Object["description"] = JsonText(Data.FileDescription);
+        Object["version"] = JsonText(Data.FileVersion);
+        Object["pid"] = Data.ProcessId;
+        Object["parent"] = Parent ? TJson(JsonText(Parent->Text)) : TJson(nullptr);
+        Object["start_time"] = JsonText(Data.StartTime);
+        Object["cpu_time"] = JsonText(Data.CpuTime);
+        Object["kernel_time"] = JsonText(Data.KernelTime);
+        Object["threads"] = Data.ThreadCount;
+        Object["priority"] = JsonText(PriorityName(Data));
+        Object["size"] = Data.ImageSize;
+        Object["remark"] = JsonText(Data.Remark);
+        Object["risk"] = JsonText(RiskName(Data));
+        // Beyond them.
+        Object["risk_level"] = static_cast<int>(Data.RiskLevel);
+        Object["parent_pid"] = Parent && Parent->Data() ? TJson(Parent->Data()->ProcessId) : TJson(nullptr);
+        Object["depth"] = Node->Level();
+        Object["image_path"] = JsonText(Data.ImagePath);
+        const char* State = ImageStateName(Data.ImageState);
+        Object["image_state"] = State ? TJson(State) : TJson(nullptr);
+        Object["language"] = JsonText(Data.LanguageName);
+        Object["priority_class"] = Data.PriorityClass;
+        Object["package"] = Package(Data);
+        Object["explanation"] = JsonText(Data.Explanation);
+        Text += Line(Object);
+    }
+    return Text;
+}
+
+std::string JsonFileLine(const std::string& Path, const TNodeData& Data, const TSnapshot& Snapshot) {
+    TJson Object;
+    AddSnapshot(Object, Snapshot);
+    Object["path"] = JsonText(Path);
+    Object["company"] = JsonText(Data.CompanyName);
+    Object["description"] = JsonText(Data.FileDescription);
+    Object["version"] = JsonText(Data.FileVersion);
+    Object["language"] = JsonText(Data.LanguageName);
+    Object["remark"] = JsonText(Data.Remark);
+    Object["risk"] = JsonText(RiskName(Data));
+    Object["risk_level"] = static_cast<int>(Data.RiskLevel);
+    Object["package"] = Package(Data);
+    Object["explanation"] = JsonText(Data.Explanation);
+    return Line(Object);
+}
+
+}  // namespace quorvane

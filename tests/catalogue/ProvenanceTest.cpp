@@ -1,0 +1,223 @@
+// Where a rating comes from: the explanation of every outcome of a version
+// read, the package facts of a record, and running images that no longer
+// are the file at their path.
+#include "catalogue/Provenance.h"
+
+#include <gtest/gtest.h>
+
+#include "catalogue/Catalogue.h"
+#include "fakes/FakeProcessSource.h"
+#include "fakes/FakeVersionApi.h"
+#include "fakes/SystemText.h"
+#include "resources/StringTable.h"
+#include "versioninfo/StVInfo.h"
+
+namespace quorvane {
+namespace {
+
+using testing::FakeFile;
+using testing::Process;
+using testing::ProcessWithImage;
+using testing::Sys;
+using testing::TFakeProcessSource;
+using testing::TFakeVersionApi;
+using testing::TFakeVersionFile;
+
+TVersionSource Source(TVersionSourceKind Kind, TPackageCheck Check = TPackageCheck::NotListed,
+                      std::string Package = {}, std::string Version = {}) {
+    return TVersionSource{Kind, Check, std::move(Package), std::move(Version)};
+}
+
+TFakeVersionFile Failing(std::uint32_t Error) {
+    TFakeVersionFile File;
+    File.SizeError = Error;
+    return File;
+}
+
+TEST(ProvenanceTest, TheExplanationNamesTheSourceAndWhatItHeld) {
+    struct TCase {
+        const char* Path;
+        TFakeVersionFile File;
+        TVersionSource Source;
+        const char* Explanation;  // UTF-8
+        TRiskLevel Level;
+    };
+    TFakeVersionFile BadDate = FakeFile("Firma", "", "");
+    BadDate.Fixed(0x00010000, 0, 0x80000000, 0);
+    const TCase Cases[] = {
+        {"/res/maker", FakeFile("Firma", "", ""), Source(TVersionSourceKind::FileResource),
+         "Versionsressource der Programmdatei: der Hersteller ist angegeben.", rlSlightlyDangerous},
+        {"/res/described", FakeFile("", "Werkzeug", ""), Source(TVersionSourceKind::FileResource),
+         "Versionsressource der Programmdatei: ein Hersteller fehlt, Beschreibung oder Version sind angegeben.",
+         rlMediumDangerous},
+        {"/res/empty", FakeFile("", "", ""), Source(TVersionSourceKind::FileResource),
+         "Versionsressource der Programmdatei: Hersteller, Beschreibung und Version fehlen.", rlPotentiallyDangerous},
+        {"/res/none", Failing(kErrorResourceTypeNotFound), Source(TVersionSourceKind::FileResource),
+         "Die Programmdatei trägt keine Versionsressource.", rlPotentiallyDangerous},
+        {"/res/broken", Failing(kErrorResourceDataNotFound), Source(TVersionSourceKind::FileResource),
+         "Die Datei enthält keine lesbaren Versionsangaben: sie ist kein ausführbares Programm, oder ihre "
+         "Versionsressource ist beschädigt.",
+         rlPotentiallyDangerous},
+        {"/res/bad-date", BadDate, Source(TVersionSourceKind::FileResource),
+         "Das Dateidatum in der Versionsressource ist ungültig, darum lassen sich die Versionsangaben nicht lesen.",
+         rlPotentiallyDangerous},
+        {"/usr/bin/bash", FakeFile("Matthias Klose", "GNU Bourne Again SHell", "5.2.15-2+b8"),
+         Source(TVersionSourceKind::Package, TPackageCheck::Verified, "bash", "5.2.15-2+b8"),
+         "Paket bash 5.2.15-2+b8; der Inhalt stimmt mit der Prüfsumme des Pakets überein.", rlSlightlyDangerous},
+        {"/usr/bin/orphan", FakeFile("", "Verwaist", "1"),
+         Source(TVersionSourceKind::Package, TPackageCheck::Verified, "orphan", "1"),
+         "Paket orphan 1; der Inhalt stimmt mit der Prüfsumme des Pakets überein. Das Paket nennt keinen Betreuer, "
+         "der als Hersteller gelten könnte.",
+         rlMediumDangerous},
+        {"/usr/bin/hostname", Failing(kErrorResourceDataNotFound),
+         Source(TVersionSourceKind::None, TPackageCheck::Changed, "hostname", "3.23"),
+         "Der Inhalt weicht von der Prüfsumme des Pakets hostname ab: die Datei wurde nach der Installation "
+         "verändert. Die Datei selbst ist kein ausführbares Programm mit Versionsangaben.",
+         rlPotentiallyDangerous},
+        {"/usr/bin/patched", FakeFile("Jemand", "", ""),
+         Source(TVersionSourceKind::PackageNote, TPackageCheck::Changed, "patched", "2"),
+         "Der Inhalt weicht von der Prüfsumme des Pakets patched ab: die Datei wurde nach der Installation "
+         "verändert. Paketnotiz in der Programmdatei selbst: der Hersteller ist angegeben.",
+         rlSlightlyDangerous},
+        {"/usr/bin/unsummed", Failing(kErrorResourceTypeNotFound),
+         Source(TVersionSourceKind::None, TPackageCheck::NoChecksum, "unsummed", "1"),
+         "Das Paket unsummed verzeichnet für diese Datei keine Prüfsumme und bürgt darum nicht für ihren Inhalt. "
+         "Die Datei selbst trägt keine Versionsangaben.",
+         rlPotentiallyDangerous},
+        {"/opt/noted", FakeFile("", "", "1.0"), Source(TVersionSourceKind::PackageNote),
+         "Kein installiertes Paket enthält diese Datei. Paketnotiz in der Programmdatei selbst: ein Hersteller fehlt, "
+         "Beschreibung oder Version sind angegeben.",
+         rlMediumDangerous},
+        {"/opt/bare", Failing(kErrorResourceTypeNotFound), Source(TVersionSourceKind::None),
+         "Kein installiertes Paket enthält diese Datei, und sie trägt keine Versionsangaben.", rlPotentiallyDangerous},
+        {"/opt/text", Failing(kErrorResourceDataNotFound), Source(TVersionSourceKind::None),
+         "Kein installiertes Paket enthält diese Datei, und sie ist kein ausführbares Programm mit Versionsangaben.",
+         rlPotentiallyDangerous},
+    };
+    TFakeVersionApi Versions;
+    for (const TCase& Case : Cases) {
+        Versions.Add(Case.Path, Case.File);
+        Versions.Sources[Case.Path] = Case.Source;
+    }
+    TStVersionInfo Reader(nullptr, Versions);
+    for (const TCase& Case : Cases) {
+        SCOPED_TRACE(Case.Path);
+        TNodeData Data;
+        Data.ImagePath = Case.Path;
+        RateFile(Data, Reader);
+        EXPECT_EQ(Data.Explanation, Sys(Case.Explanation));
+        EXPECT_EQ(Data.RiskLevel, Case.Level);
+        const bool Listed = Case.Source.Check != TPackageCheck::NotListed;
+        EXPECT_EQ(Data.PackageName, Listed ? Case.Source.PackageName : "");
+        EXPECT_EQ(Data.PackageVersion, Listed ? Case.Source.PackageVersion : "");
+        EXPECT_EQ(Data.PackageVerified, Case.Source.Check == TPackageCheck::Verified);
+    }
+
+    // A name that fails the existence test is never loaded: the source of the
+    // file read before it must not speak for it.
+    TNodeData Missing;
+    Missing.ImagePath = "/opt/missing";
+    RateFile(Missing, Reader);
+    EXPECT_EQ(Missing.Explanation, Sys("Die Datei lässt sich nicht öffnen: sie fehlt, ist ein Verzeichnis oder hat ein "
+                                       "ungültiges Änderungsdatum."));
+    EXPECT_EQ(Missing.PackageName, "");
+}
+
+class RunningImageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Processes.Processes = {Process("[System Process]", 0, 0, 2), Process("denied", 1, 0)};
+        Processes.Processes[1].ImageRemark = "Permission denied";
+        Versions.Add("/usr/bin/updated", FakeFile("Neue Firma", "neu", "2.0"));
+    }
+
+    // A process whose image is read under ContentPath, which holds File.
+    void AddGone(const std::string& Name, std::uint32_t Id, TImageState State, const std::string& ImagePath,
+                 const TFakeVersionFile& File, const TVersionSource& From) {
+        auto P = ProcessWithImage(Name, Id, 1, ImagePath);
+        P.Origin = TImageOrigin{State, "/proc/" + std::to_string(Id) + "/exe"};
+        Processes.Processes.push_back(P);
+        Versions.Add(P.Origin.ContentPath, File);
+        Versions.Sources[P.Origin.ContentPath] = From;
+    }
+
+    const TNodeData& Record(const std::string& Name) const {
+        for (const TCatalogueNode* Node : Catalogue.TreeOrder())
+            if (Node->Text == Name)
+                return *Node->Data();
+        throw std::runtime_error("no node " + Name);
+    }
+
+    TFakeProcessSource Processes;
+    TFakeVersionApi Versions;
+    TStVersionInfo Reader{nullptr, Versions};
+    TCatalogue Catalogue{Processes, Reader};
+};
+
+TEST_F(RunningImageTest, AnImageThatIsGoneKeepsOnlyWhatItsPackageVouchesFor) {
+    // Updated since its start: the running image still has its old resource,
+    // which nothing vouches for; the new file at its path is never read.
+    AddGone("updated", 5, TImageState::Replaced, "/usr/bin/updated", FakeFile("Alte Firma", "alt", "1.0"),
+            Source(TVersionSourceKind::FileResource));
+    AddGone("vouched", 6, TImageState::Deleted, "/usr/bin/vouched", FakeFile("Matthias Klose", "Shell", "5.2"),
+            Source(TVersionSourceKind::Package, TPackageCheck::Verified, "bash", "5.2"));
+    AddGone("memfd:runner", 7, TImageState::MemoryOnly, "memfd:runner", FakeFile("Behauptet", "", ""),
+            Source(TVersionSourceKind::PackageNote));
+    Catalogue.ReloadCatalogue();
+
+    const TNodeData& Updated = Record("updated");
+    EXPECT_EQ(Updated.ImagePath, "/usr/bin/updated");  // the path it was started from
+    EXPECT_EQ(Updated.ImageState, TImageState::Replaced);
+    EXPECT_EQ(Updated.CompanyName, "");
+    EXPECT_EQ(Updated.FileVersion, "");
+    EXPECT_EQ(Updated.LanguageName, "");
+    EXPECT_EQ(Updated.RiskLevel, rlPotentiallyDangerous);
+    EXPECT_EQ(Updated.Remark, LoadStr(TStringId::sRemarkNoFileInfo));
+    EXPECT_EQ(Updated.Explanation, Sys("Die Programmdatei wurde nach dem Start gelöscht oder ersetzt, etwa durch ein "
+                                       "Update; ein Neustart des Programms lädt die aktuelle Datei."));
+
+    const TNodeData& Vouched = Record("vouched");
+    EXPECT_EQ(Vouched.CompanyName, "Matthias Klose");
+    EXPECT_EQ(Vouched.RiskLevel, rlSlightlyDangerous);
+    EXPECT_TRUE(Vouched.PackageVerified);
+    EXPECT_EQ(Vouched.Explanation, Sys("Die Programmdatei wurde nach dem Start gelöscht oder ersetzt; der Inhalt des "
+                                       "laufenden Programms stimmt aber noch mit der Prüfsumme des Pakets bash 5.2 "
+                                       "überein."));
+
+    const TNodeData& Memory = Record("memfd:runner");
+    EXPECT_EQ(Memory.CompanyName, "");
+    EXPECT_EQ(Memory.RiskLevel, rlPotentiallyDangerous);
+    EXPECT_EQ(Memory.ImageState, TImageState::MemoryOnly);
+    EXPECT_EQ(Memory.Explanation, LoadStr(TStringId::sExplainMemoryOnly));
+}
+
+TEST_F(RunningImageTest, EveryRecordExplainsItsRating) {
+    Processes.Processes.push_back(ProcessWithImage("updated", 8, 1, "/usr/bin/updated"));
+    Processes.Processes.push_back(Process("System", 4, 0));
+    Catalogue.ReloadCatalogue();
+    ASSERT_EQ(Catalogue.Count(), 4u);
+    for (const TCatalogueNode* Node : Catalogue.TreeOrder())
+        EXPECT_FALSE(Node->Data()->Explanation.empty()) << Node->Text;
+    EXPECT_EQ(Record("[System Process]").Explanation, Record("System").Explanation);
+    EXPECT_EQ(Record("System").Explanation, LoadStr(TStringId::sExplainKernel));
+    EXPECT_EQ(Record("denied").Explanation, Sys("Die Programmdatei des Prozesses lässt sich nicht ermitteln "
+                                                "(Permission denied), darum ist keine Bewertung möglich."));
+    EXPECT_EQ(Record("updated").ImageState, TImageState::Unknown);  // the fake does not examine it
+    EXPECT_EQ(Record("updated").CompanyName, "Neue Firma");
+}
+
+TEST_F(RunningImageTest, EachReloadReadsTheFilesAgain) {
+    // Within a reload, one read per run of processes with the same image;
+    // a new reload reads again, since the file may have changed meanwhile.
+    Processes.Processes.push_back(ProcessWithImage("updated", 8, 1, "/usr/bin/updated"));
+    Processes.Processes.push_back(ProcessWithImage("updated", 9, 1, "/usr/bin/updated"));
+    Catalogue.ReloadCatalogue();
+    EXPECT_EQ(Versions.SizeCalls, 1);
+    Versions.Add("/usr/bin/updated", FakeFile("Noch neuere Firma", "", ""));
+    Catalogue.ReloadCatalogue();
+    EXPECT_EQ(Versions.SizeCalls, 2);
+    EXPECT_EQ(Record("updated").CompanyName, "Noch neuere Firma");
+}
+
+}  // namespace
+}  // namespace quorvane

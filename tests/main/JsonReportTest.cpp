@@ -1,0 +1,252 @@
+// The JSON Lines report: every line parses, agrees with the tab-separated
+// report of the same snapshot, and carries what lies beyond it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+
+#include "catalogue/Catalogue.h"
+#include "fakes/FakeProcessSource.h"
+#include "fakes/FakeVersionApi.h"
+#include "main/JsonReport.h"
+#include "main/ReportCommand.h"
+#include "report/Report.h"
+#include "resources/StringTable.h"
+#include "versioninfo/StVInfo.h"
+
+namespace quorvane {
+namespace {
+
+using testing::FakeFile;
+using testing::Process;
+using testing::ProcessWithImage;
+using testing::TFakeProcessSource;
+using testing::TFakeVersionApi;
+using nlohmann::json;
+
+std::vector<json> ParseLines(const std::string& Text) {
+    std::vector<json> Objects;
+    std::istringstream Lines(Text);
+    for (std::string Line; std::getline(Lines, Line);)
+        Objects.push_back(json::parse(Line));  // throws on invalid JSON or invalid UTF-8
+    return Objects;
+}
+
+std::vector<std::vector<std::string>> TsvRows(const std::string& Text) {
+    std::vector<std::vector<std::string>> Rows;
+    std::size_t Start = 0;
+    for (std::size_t End; (End = Text.find("\r\n", Start)) != std::string::npos; Start = End + 2) {
+        std::vector<std::string>& Fields = Rows.emplace_back();
+        std::stringstream Line(Text.substr(Start, End - Start));
+        for (std::string Field; std::getline(Line, Field, '\t');)
+            Fields.push_back(Field);
+        while (Fields.size() < 15)
+            Fields.emplace_back();
+    }
+    return Rows;
+}
+
+class JsonReportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Processes.Host = "rechner";
+        auto Gone = ProcessWithImage("alt", 9, 7, "/opt/bin/alt");
+        Gone.Origin = TImageOrigin{TImageState::Deleted, "/proc/9/exe"};
+        auto Present = ProcessWithImage("tool", 7, 1, "/opt/tool");
+        Present.Origin.State = TImageState::Present;
+        Processes.Processes = {Process("[System Process]", 0, 0, 2), ProcessWithImage("init", 1, 0, "/sbin/init"),
+                               Present, Gone, ProcessWithImage("bad\xff" "name", 12, 1, "/opt/b\xe4" "d/x"),
+                               Process("orphan", 30, 99)};
+        Versions.Add("/sbin/init", FakeFile("Init Makers", "The init", "1.0"));
+        Versions.Sources["/sbin/init"] = {TVersionSourceKind::Package, TPackageCheck::Verified, "init", "1.0-2"};
+        Versions.Add("/opt/tool", FakeFile("", "", ""));
+        Versions.Add("/proc/9/exe", FakeFile("Alt", "", ""));
+        Versions.Add("/opt/b\xe4" "d/x", FakeFile("M\xfc" "ller", "", ""));
+    }
+
+    TFakeProcessSource Processes;
+    TFakeVersionApi Versions;
+};
+
+TEST_F(JsonReportTest, JsonAndTabSeparatedReportsOfOneSnapshotAgree) {
+    TStVersionInfo Reader(nullptr, Versions);
+    TCatalogue Catalogue(Processes, Reader);
+    Catalogue.ReloadCatalogue();
+    const auto Rows = TsvRows(ReportText(Catalogue));
+    const auto Objects = ParseLines(JsonReportText(Catalogue, TSnapshot{"rechner", "2026-12-08T09:30:00.250Z"}));
+    ASSERT_EQ(Objects.size(), Catalogue.Count());
+    ASSERT_EQ(Rows.size(), Objects.size() + 1);
+    const char* Keys[] = {"name", "path", "company", "description", "version", "pid", "parent", "start_time",
+                          "cpu_time", "kernel_time", "threads", "priority", "size", "remark", "risk"};
+    for (std::size_t I = 0; I < Objects.size(); ++I) {
+        const json& Object = Objects[I];
+        const auto& Row = Rows[I + 1];
+        const TCatalogueNode& Node = Catalogue.Node(I);
+        SCOPED_TRACE(Row[0]);
+        for (std::size_t Field = 0; Field < 15; ++Field) {
+            const json& Value = Object.at(Keys[Field]);
+            if (Value.is_number()) {
+                EXPECT_EQ(std::to_string(Value.get<std::int64_t>()), Row[Field]) << Keys[Field];
+            } else if (Value.is_null()) {
+                EXPECT_EQ(Row[Field], "-") << Keys[Field];  // a top-level process
+            } else if (Row[0].find('\xff') == std::string::npos) {
+                EXPECT_EQ(Value.get<std::string>(), Row[Field]) << Keys[Field];
+            }
+        }
+        EXPECT_EQ(Object.at("parent_pid").is_null(), Node.Parent() == nullptr);
+        if (Node.Parent()) {
+            EXPECT_EQ(Object.at("parent_pid").get<std::uint32_t>(), Node.Parent()->Data()->ProcessId);
+        }
+        EXPECT_EQ(Object.at("depth").get<int>(), Node.Level());
+        EXPECT_EQ(Object.at("risk_level").get<int>(), Node.Data()->RiskLevel);
+        EXPECT_FALSE(Object.at("explanation").get<std::string>().empty());
+        EXPECT_EQ(Object.at("host"), "rechner");
+        EXPECT_EQ(Object.at("time"), "2026-12-08T09:30:00.250Z");
+    }
+
+    const json& Init = Objects[1];
+    EXPECT_EQ(Init.at("package"), (json{{"name", "init"}, {"version", "1.0-2"}, {"verified", true}}));
+    EXPECT_EQ(Init.at("image_path"), "/sbin/init");
+    EXPECT_TRUE(Init.at("image_state").is_null());  // the fake source did not examine it
+    EXPECT_EQ(Init.at("priority_class"), 32);
+    EXPECT_EQ(Init.at("language"), "Deutsch (Deutschland)");
+    const json& Tool = Objects[2];
+    EXPECT_EQ(Tool.at("image_state"), "present");
+    EXPECT_TRUE(Tool.at("package").is_null());
+    const json& Gone = Objects[3];
+    EXPECT_EQ(Gone.at("image_state"), "deleted");
+    EXPECT_EQ(Gone.at("path"), "/opt/bin/");
+    EXPECT_EQ(Gone.at("company"), "");
+    // Invalid UTF-8 bytes as "\xNN"; valid text unchanged.
+    const json& Bad = Objects[4];
+    EXPECT_EQ(Bad.at("name"), "bad\\xffname");
+    EXPECT_EQ(Bad.at("image_path"), "/opt/b\\xe4d/x");
+    EXPECT_EQ(Bad.at("company"), "M\\xfcller");
+    EXPECT_EQ(Objects.back().at("name"), "orphan");
+    EXPECT_TRUE(Objects.back().at("parent").is_null());
+}
+
+TEST_F(JsonReportTest, TheCommandWritesJsonLinesToStandardOutputOrAFile) {
+    std::ostringstream Out, Err;
+    ASSERT_EQ(RunReportCommand({"--json"}, Processes, Versions, Out, Err), kExitSuccess) << Err.str();
+    const auto Objects = ParseLines(Out.str());
+    ASSERT_EQ(Objects.size(), 6u);
+    const std::string Time = Objects[0].at("time");
+    EXPECT_EQ(Time.size(), 24u);
+    EXPECT_EQ(Time.substr(10, 1) + Time.substr(19, 1) + Time.substr(23), "T.Z");
+    for (const json& Object : Objects) {
+        EXPECT_EQ(Object.at("time"), Time);  // one snapshot
+        EXPECT_EQ(Object.at("host"), "rechner");
+    }
+
+    const std::filesystem::path File =
+        std::filesystem::temp_directory_path() / ("report-json-" + std::to_string(::getpid()) + ".jsonl");
+    ASSERT_EQ(RunReportCommand({"--json", File.string()}, Processes, Versions, Out, Err), kExitSuccess);
+    std::ifstream Written(File, std::ios::binary);
+    EXPECT_EQ(ParseLines(std::string(std::istreambuf_iterator<char>(Written), {})).size(), 6u);
+    std::filesystem::remove(File);
+
+    const std::string Unwritable =
+        (std::filesystem::temp_directory_path() / "no-such-folder-of-quorvane/r.jsonl").string();
+    std::ostringstream NoOut, Message;
+    EXPECT_EQ(RunReportCommand({"--json", Unwritable}, Processes, Versions, NoOut, Message), kExitWriteFailed);
+    EXPECT_EQ(Message.str(), "quorvane-report: Datei \"" + Unwritable +
+                                 "\" kann nicht erstellt werden. No such file or directory\n");
+}
+
+TEST_F(JsonReportTest, FilesAsJsonOneObjectEach) {
+    Versions.Problems["/opt/missing"] = "No such file or directory";
+    std::ostringstream Out, Err;
+    ASSERT_EQ(RunReportCommand({"--files", "--json", "/sbin/init", "/opt/missing"}, Processes, Versions, Out, Err),
+              kExitFileUnexamined);
+    const auto Objects = ParseLines(Out.str());
+    ASSERT_EQ(Objects.size(), 2u);
+    EXPECT_EQ(Objects[0].at("path"), "/sbin/init");
+    EXPECT_EQ(Objects[0].at("company"), "Init Makers");
+    EXPECT_EQ(Objects[0].at("risk_level"), 3);
+    EXPECT_EQ(Objects[0].at("package").at("verified"), true);
+    EXPECT_EQ(Objects[0].at("host"), "rechner");
+    EXPECT_EQ(Objects[1].at("risk"), LoadStr(TStringId::sRiskUndetermined));
+    EXPECT_EQ(Objects[1].at("risk_level"), 0);
+    EXPECT_EQ(Objects[1].at("remark"), "No such file or directory");
+    EXPECT_EQ(Err.str(), "quorvane-report: /opt/missing: No such file or directory\n");
+}
+
+// Whether Value conforms to Schema, in the part of JSON Schema that
+// docs/report-json.schema.json uses; Why names the first difference.
+bool Conforms(const json& Value, const json& Schema, const json& Root, const std::string& Where, std::string& Why) {
+    if (Schema.contains("$ref")) {
+        const std::string Ref = Schema.at("$ref");
+        return Conforms(Value, Root.at("$defs").at(Ref.substr(Ref.rfind('/') + 1)), Root, Where, Why);
+    }
+    if (Schema.contains("enum") && std::find(Schema.at("enum").begin(), Schema.at("enum").end(), Value) ==
+                                       Schema.at("enum").end()) {
+        Why = Where + ": not one of the values listed";
+        return false;
+    }
+    if (Schema.contains("type")) {
+        const json Types = Schema.at("type").is_array() ? Schema.at("type") : json::array({Schema.at("type")});
+        const bool Typed = std::any_of(Types.begin(), Types.end(), [&](const json& Type) {
+            return (Type == "string" && Value.is_string()) || (Type == "integer" && Value.is_number_integer()) ||
+                   (Type == "boolean" && Value.is_boolean()) || (Type == "null" && Value.is_null()) ||
+                   (Type == "object" && Value.is_object());
+        });
+        if (!Typed) {
+            Why = Where + ": of type " + Value.type_name();
+            return false;
+        }
+    }
+    if (Value.is_number() && ((Schema.contains("minimum") && Value < Schema.at("minimum")) ||
+                              (Schema.contains("maximum") && Value > Schema.at("maximum")))) {
+        Why = Where + ": out of range";
+        return false;
+    }
+    if (!Value.is_object() || !Schema.contains("properties"))
+        return true;
+    for (const json& Key : Schema.value("required", json::array()))
+        if (!Value.contains(Key.get<std::string>())) {
+            Why = Where + ": no " + Key.get<std::string>();
+            return false;
+        }
+    for (const auto& [Key, Member] : Value.items()) {
+        if (!Schema.at("properties").contains(Key)) {
+            Why = Where + ": " + Key + " is not documented";
+            return false;
+        }
+        if (!Conforms(Member, Schema.at("properties").at(Key), Root, Where + "." + Key, Why))
+            return false;
+    }
+    return true;
+}
+
+TEST_F(JsonReportTest, EveryObjectIsAsTheSchemaDocumentDescribesIt) {
+    std::ifstream Document(QUORVANE_JSON_SCHEMA);
+    const json Schema = json::parse(Document);
+    std::ostringstream Out, Err;
+    ASSERT_EQ(RunReportCommand({"--json"}, Processes, Versions, Out, Err), kExitSuccess);
+    std::string Why;
+    for (const json& Object : ParseLines(Out.str()))
+        EXPECT_TRUE(Conforms(Object, Schema.at("$defs").at("process"), Schema, Object.at("name"), Why)) << Why;
+    Versions.Problems["/opt/missing"] = "No such file or directory";
+    Out.str({});
+    RunReportCommand({"--files", "--json", "/sbin/init", "/opt/missing", "/opt/tool"}, Processes, Versions, Out, Err);
+    for (const json& Object : ParseLines(Out.str()))
+        EXPECT_TRUE(Conforms(Object, Schema.at("$defs").at("file"), Schema, Object.at("path"), Why)) << Why;
+}
+
+TEST(SnapshotTimeTest, IsoTimesInUtcWithMilliseconds) {
+    using namespace std::chrono;
+    const auto At = [](std::int64_t Milliseconds) { return system_clock::time_point(milliseconds(Milliseconds)); };
+    EXPECT_EQ(SnapshotTime(At(0)), "1970-01-01T00:00:00.000Z");
+    EXPECT_EQ(SnapshotTime(At(1'796'722'200'250)), "2026-12-08T09:30:00.250Z");
+    EXPECT_EQ(SnapshotTime(At(1'709'251'199'999)), "2024-02-29T23:59:59.999Z");
+    EXPECT_EQ(SnapshotTime(At(-1)), "1969-12-31T23:59:59.999Z");
+}
+
+}  // namespace
+}  // namespace quorvane
