@@ -45,6 +45,7 @@ constexpr int kDefaultColWidth = 86;
 constexpr int kRowHeight = 20;
 constexpr int kCellTextOffset = 2;
 constexpr int kMemoMargin = 3;
+constexpr int kToolTipWidth = 300;  // longer explanations wrap
 
 TFontHandle MakeFont(const char* Face, int Height, bool Bold) {
     // FF_SWISS: where the face is missing, the nearest sans-serif of that height.
@@ -246,9 +247,10 @@ void TFrmMain::CreateComponents() {
     pnlMain.Create(FHandle, TBevel::bvNone, TBevel::bvLowered, 4);
     // TVS_EDITLABELS: a request to edit reaches TreeViewEditing, which refuses it.
     // No TVS_SHOWSELALWAYS: the selection shows only while the tree has the focus.
+    // TVS_NOTOOLTIPS: the window's own tooltip shows the explanation of each entry.
     TreeView = ::CreateWindowExA(0, WC_TREEVIEWA, "",
                                  WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASLINES | TVS_HASBUTTONS |
-                                     TVS_LINESATROOT | TVS_EDITLABELS,
+                                     TVS_LINESATROOT | TVS_EDITLABELS | TVS_NOTOOLTIPS,
                                  0, 0, 0, 0, pnlMain.Handle(), nullptr, Instance, nullptr);
 
     Splitter1.Create(FHandle);
@@ -262,6 +264,7 @@ void TFrmMain::CreateComponents() {
     shpTitle.SetBrushColor(RGB(255, 255, 255));
     pnlHint.Create(pnlDetails.Handle(), TBevel::bvRaised, TBevel::bvLowered, 5);
     MemoHint.Create(pnlHint.Handle(), kMemoBackground);
+    CreateToolTips();
 
     // Tab follows the window order: the toolbar's buttons, then the sheet
     // (grid, memo), then the tree.
@@ -323,6 +326,7 @@ void TFrmMain::ApplyDpi(int Dpi) {
     imgLogo.SetPicture(PictureBitmap(LogoAtDpi(Dpi), 24));
     imgIcon.SetBounds(Scaled(4), Scaled(4), Scaled(32), Scaled(32));
     StatusBar.SetDpi(Dpi);
+    ::SendMessageA(ToolTips, TTM_SETMAXTIPWIDTH, 0, Scaled(kToolTipWidth));
     ::SendMessageA(TreeView, TVM_SETBKCOLOR, 0, static_cast<LPARAM>(::GetSysColor(COLOR_BTNFACE)));
 
     // Image lists of the new size: the two motifs drawn for it, then the
@@ -511,6 +515,21 @@ LRESULT TFrmMain::OnNotify(HWND, int, NMHDR* Header) {
             return 0;
         }
     }
+    if (Header->hwndFrom == ToolTips && Header->code == TTN_GETDISPINFOA) {
+        auto* Info = reinterpret_cast<NMTTDISPINFOA*>(Header);
+        Info->hinst = nullptr;
+        Info->szText[0] = '\0';
+        Info->lpszText = const_cast<char*>(ToolTipText(Header->idFrom).c_str());
+        return 0;
+    }
+    if (Header->hwndFrom == ToolTips && Header->code == TTN_GETDISPINFOW) {
+        auto* Info = reinterpret_cast<NMTTDISPINFOW*>(Header);
+        FWideTip = WideFromAnsi(ToolTipText(Header->idFrom));
+        Info->hinst = nullptr;
+        Info->szText[0] = L'\0';
+        Info->lpszText = FWideTip.data();
+        return 0;
+    }
     if (Header->hwndFrom == MemoHint.Handle() && Header->code == EN_MSGFILTER) {
         const UINT Mouse = reinterpret_cast<MSGFILTER*>(Header)->msg;
         if (Mouse == WM_LBUTTONUP || Mouse == WM_RBUTTONUP || Mouse == WM_MBUTTONUP)
@@ -602,6 +621,7 @@ void TFrmMain::ClearTree() {
     FTreeEventsHeld = true;
     ::SendMessageA(TreeView, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
     FItems.clear();
+    FItemUnderMouse = nullptr;
     FTreeEventsHeld = false;
 }
 
@@ -730,6 +750,56 @@ void TFrmMain::TreeViewCustomDrawItem(const TCatalogueNode* Node, bool Selected,
 
 void TFrmMain::TreeViewEditing(const TCatalogueNode*, bool& AllowEdit) { AllowEdit = false; }
 
+// ---------------------------------------------------------------- tooltips
+
+void TFrmMain::CreateToolTips() {
+    ToolTips = ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, FHandle, nullptr,
+                                 ::GetModuleHandleA(nullptr), nullptr);
+    // Both tools ask for their text when the tip is about to show
+    // (TTN_GETDISPINFO); the labels and the shape of the title are drawn by
+    // pnlTitle, so its tool covers them.
+    for (HWND Tool : {TreeView, pnlTitle.Handle()}) {
+        TTTOOLINFOA Info{};
+        Info.cbSize = sizeof Info;
+        Info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        Info.hwnd = FHandle;
+        Info.uId = reinterpret_cast<UINT_PTR>(Tool);
+        Info.lpszText = LPSTR_TEXTCALLBACKA;
+        ::SendMessageA(ToolTips, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&Info));
+    }
+    // The tree is one tool for all its entries: the entry under the mouse is
+    // followed here, and a tip shown for another entry goes.
+    ::SetWindowSubclass(TreeView, TreeSubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
+}
+
+const std::string& TFrmMain::ToolTipText(UINT_PTR Tool) const {
+    static const std::string None;
+    if (Tool == reinterpret_cast<UINT_PTR>(pnlTitle.Handle()))
+        return FTitleExplanation;
+    const TCatalogueNode* Node = FTreeEventsHeld ? nullptr : NodeOf(FItemUnderMouse);
+    return Node && Node->Data() ? Node->Data()->Explanation : None;
+}
+
+LRESULT CALLBACK TFrmMain::TreeSubclassProc(HWND Window, UINT Message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                            DWORD_PTR Self) {
+    auto& Form = *reinterpret_cast<TFrmMain*>(Self);
+    if (Message == WM_MOUSEMOVE) {
+        TVHITTESTINFO Hit{};
+        Hit.pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        auto Item = reinterpret_cast<HTREEITEM>(::SendMessageA(Window, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&Hit)));
+        if (!(Hit.flags & TVHT_ONITEM))
+            Item = nullptr;
+        if (Item != Form.FItemUnderMouse) {
+            Form.FItemUnderMouse = Item;
+            ::SendMessageA(Form.ToolTips, TTM_POP, 0, 0);
+        }
+    } else if (Message == WM_NCDESTROY) {
+        ::RemoveWindowSubclass(Window, TreeSubclassProc, 0);
+    }
+    return ::DefSubclassProc(Window, Message, wParam, lParam);
+}
+
 // ---------------------------------------------------------------- sheet
 
 void TFrmMain::TreeViewChange() {
@@ -741,6 +811,7 @@ void TFrmMain::TreeViewChange() {
     const TNodeData& Data = *Node->Data();
     lblTitle.SetCaption(Node->Text);
     pnlTitleResize();
+    FTitleExplanation = Data.Explanation;
     shpTitle.SetBrushColor(ColorRef(RiskColor(Data, false)));
 
     // A new picture of the large list's size, white where the icon leaves it

@@ -82,6 +82,10 @@ public:
     TImageList ImageList;
     TImageList ImageListLarge;
     TSaveDialog SaveDialog;
+    // The explanation of a rating as a tooltip: of the tree entry under the
+    // mouse (the tool of TreeView) and of the selected process's title (the
+    // tool of pnlTitle).
+    HWND ToolTips = nullptr;
 
     // Handlers.
     void FormCreate();
@@ -141,6 +145,11 @@ private:
     void FillTree();
     void ClearTree();
     LRESULT TreeCustomDraw(NMTVCUSTOMDRAW* Draw);
+    void CreateToolTips();
+    // The text of a tooltip's tool: the explanation of the entry under the mouse or of the title.
+    const std::string& ToolTipText(UINT_PTR Tool) const;
+    static LRESULT CALLBACK TreeSubclassProc(HWND Window, UINT Message, WPARAM wParam, LPARAM lParam,
+                                             UINT_PTR Id, DWORD_PTR Self);
 
     IProcessSource& FSource;
     TFrmMainServices FServices;
@@ -159,6 +168,9 @@ private:
     std::unique_ptr<TIcons> FIcons;
     std::unique_ptr<TCatalogue> FCatalogue;
     std::vector<HTREEITEM> FItems;  // by tree-order position
+    HTREEITEM FItemUnderMouse = nullptr;
+    std::string FTitleExplanation;
+    std::wstring FWideTip;  // a tooltip text handed out in UTF-16
 };
 
 // A TColor as the system draws it now.

@@ -20,6 +20,7 @@
 #include "ui/rules/Pictures.h"
 #include "ui/rules/WindowRules.h"
 #include "ui/win32/Dpi.h"
+#include "ui/win32/Drawing.h"
 
 namespace quorvane::win32::testing {
 namespace {
@@ -131,6 +132,16 @@ protected:
                 return Form().ItemAt(I);
         ADD_FAILURE() << "no entry " << Name;
         return nullptr;
+    }
+
+    // The rectangle of an entry's text in the tree's client area.
+    RECT EntryRect(const std::string& Name) {
+        // TVM_GETITEMRECT takes the item in the rectangle it fills.
+        RECT Rect{};
+        const HTREEITEM Entry = Item(Name);
+        std::memcpy(&Rect, &Entry, sizeof Entry);
+        ::SendMessageA(Form().TreeView, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&Rect));
+        return Rect;
     }
 
     void Select(const std::string& Name) {
@@ -356,14 +367,7 @@ TEST_F(MainFrmTest, TreeInTreeOrderFullyExpandedWithItsImages) {
 
 TEST_F(MainFrmTest, TreeColoursByLevelAndTheSelectedEntryRule) {
     TFrmMain& F = Form();
-    const auto TextRect = [&](const char* Name) {
-        // TVM_GETITEMRECT takes the item in the rectangle it fills.
-        RECT Rect{};
-        const HTREEITEM Entry = Item(Name);
-        std::memcpy(&Rect, &Entry, sizeof Entry);
-        ::SendMessageA(F.TreeView, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&Rect));
-        return Rect;
-    };
+    const auto TextRect = [&](const char* Name) { return EntryRect(Name); };
     const COLORREF WindowText = ::GetSysColor(COLOR_WINDOWTEXT);
     const COLORREF Window = ::GetSysColor(COLOR_WINDOW);
     const COLORREF Highlight = ::GetSysColor(COLOR_HIGHLIGHT);
@@ -477,6 +481,53 @@ TEST_F(MainFrmTest, SelectionFillsTitleIconAndValuesAndHidesTheHelp) {
     EXPECT_EQ(F.lblTitle.Caption(), "orphan");
     EXPECT_EQ(F.StringGrid.Cells(1, 13), "Zugriff verweigert");
     EXPECT_EQ(::SendMessageA(F.TreeView, TVM_GETNEXTITEM, TVGN_CARET, 0), 0);
+}
+
+TEST_F(MainFrmTest, TheExplanationIsTheTooltipOfEachEntryAndOfTheTitle) {
+    TFrmMain& F = Form();
+    // Read in UTF-16: Wine hands out no more than 80 bytes through the ANSI message.
+    const auto TipOf = [&](HWND Tool) {
+        wchar_t Text[1024] = {};
+        TTTOOLINFOW Info{};
+        Info.cbSize = sizeof Info;
+        Info.hwnd = F.Handle();
+        Info.uId = reinterpret_cast<UINT_PTR>(Tool);
+        Info.lpszText = Text;
+        ::SendMessageW(F.ToolTips, TTM_GETTEXTW, std::size(Text), reinterpret_cast<LPARAM>(&Info));
+        return std::wstring(Text);
+    };
+    const auto Hover = [&](const std::string& Name) {
+        const RECT Entry = EntryRect(Name);
+        ::SendMessageA(F.TreeView, WM_MOUSEMOVE, 0, MAKELPARAM(Entry.left + 2, Entry.top + 2));
+    };
+    const std::string InitText = Sys("Versionsressource der Programmdatei: der Hersteller ist angegeben.");
+    ASSERT_EQ(F.NodeOf(Item("init"))->Data()->Explanation, InitText);
+    const std::string OrphanText = F.NodeOf(Item("orphan"))->Data()->Explanation;
+    EXPECT_NE(OrphanText.find("Zugriff verweigert"), std::string::npos) << OrphanText;
+    EXPECT_GT(OrphanText.size(), 80u) << "longer than an ANSI tooltip text";
+    const std::wstring Init = WideFromAnsi(InitText);
+    const std::wstring Orphan = WideFromAnsi(OrphanText);
+    EXPECT_EQ(TipOf(F.TreeView), L"") << "the mouse over no entry";
+    EXPECT_EQ(TipOf(F.pnlTitle.Handle()), L"") << "no process selected";
+
+    Hover("init");
+    EXPECT_EQ(TipOf(F.TreeView), Init);
+    Hover("orphan");
+    EXPECT_EQ(TipOf(F.TreeView), Orphan) << "the entry under the mouse, not the first one";
+    const RECT Last = EntryRect("orphan");
+    ::SendMessageA(F.TreeView, WM_MOUSEMOVE, 0, MAKELPARAM(Last.left + 2, Last.bottom + 40));
+    EXPECT_EQ(TipOf(F.TreeView), L"") << "below the last entry";
+
+    Select("init");
+    EXPECT_EQ(TipOf(F.pnlTitle.Handle()), Init);
+    Select("orphan");
+    EXPECT_EQ(TipOf(F.pnlTitle.Handle()), Orphan);
+
+    // A reload drops the entries: nothing of them is asked for afterwards.
+    Hover("init");
+    F.btnReloadClick();
+    EXPECT_EQ(TipOf(F.TreeView), L"");
+    EXPECT_EQ(TipOf(F.pnlTitle.Handle()), Orphan) << "the title keeps what it shows";
 }
 
 TEST_F(MainFrmTest, RowSelectionWritesTheFieldHelpAndShowsThePanel) {
