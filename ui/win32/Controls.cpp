@@ -668,7 +668,7 @@ UINT TStringGrid::OnGetDlgCode(HWND, LPMSG) { return DLGC_WANTARROWS | DLGC_WANT
 
 // ---------------------------------------------------------------- TStatusBar
 
-void TStatusBar::Create(HWND Parent, std::vector<TPanelSpec> Panels) {
+void TStatusBar::Create(HWND Parent, std::vector<TPanelLayout> Panels) {
     FPanels = std::move(Panels);
     FTexts.assign(FPanels.size(), std::string());
     // The window places the bar; the bar does not follow its parent by itself.
@@ -699,7 +699,7 @@ const std::string& TStatusBar::PanelText(int Index) const {
 void TStatusBar::SetPanelText(int Index, const std::string& Text) {
     if (Index < 0 || Index >= PanelCount())
         return;
-    const TPanelSpec& Panel = FPanels[static_cast<std::size_t>(Index)];
+    const TPanelLayout& Panel = FPanels[static_cast<std::size_t>(Index)];
     FTexts[static_cast<std::size_t>(Index)] = Text;
     // The status bar centres text after one tab and right-justifies it after two.
     const char* Prefix = Panel.Alignment == TTextAlign::taCenter  ? "\t"

@@ -286,13 +286,13 @@ private:
 class TStatusBar {
 public:
     enum class TTextAlign { taLeft, taCenter, taRight };
-    struct TPanelSpec {
+    struct TPanelLayout {
         int Width;  // at 96 dots per inch
         TTextAlign Alignment;
         bool Bevel;  // lowered; none otherwise
     };
 
-    void Create(HWND Parent, std::vector<TPanelSpec> Panels);
+    void Create(HWND Parent, std::vector<TPanelLayout> Panels);
     HWND Handle() const { return FHandle; }
     // Panel widths at the resolution.
     void SetDpi(int Dpi);
@@ -303,7 +303,7 @@ public:
 
 private:
     HWND FHandle = nullptr;
-    std::vector<TPanelSpec> FPanels;
+    std::vector<TPanelLayout> FPanels;
     std::vector<std::string> FTexts;
 };
 
