@@ -35,3 +35,13 @@ quorvane_find_wine() {
 quorvane_stop_wine() {
   [ -n "${QUORVANE_WINESERVER:-}" ] && "$QUORVANE_WINESERVER" -k 2>/dev/null || true
 }
+
+# Makes the Wine prefix in WINEPREFIX unless it exists: wineboot, run through
+# the given command words (e.g. xvfb-run ... for a display), then waits for the
+# server to write the registry files.
+quorvane_make_wine_prefix() {
+  [ -f "$WINEPREFIX/system.reg" ] && return 0
+  "$@" "$QUORVANE_WINE" wineboot -i >/dev/null 2>&1 || true
+  "$QUORVANE_WINESERVER" -w
+  [ -f "$WINEPREFIX/system.reg" ] || { echo "wineboot made no prefix in $WINEPREFIX" >&2; return 1; }
+}
