@@ -1,30 +1,33 @@
-// quorvane-report against "ps -e -o pid,ppid,nlwp,lstart,time,ni,comm" over
-// the same processes, with 1,000 extra processes that the benchmark starts
-// and ends.
+// quorvane-report beside "ps -e -o pid,ppid,nlwp,lstart,time,ni,comm", psutil
+// and the floor (one pass over /proc reading what the report cannot do
+// without: each process's stat, its exe link and the first kilobyte of its
+// maps), side by side in one run over 1,000 and then 5,000 sleeping processes,
+// in a PID namespace of the benchmark's own so that only they count.
 //
 // The program is found beside this one's build folder (main/quorvane-report)
-// unless QUORVANE_REPORT names it.
+// unless QUORVANE_REPORT names it. psutil is Debian's python3-psutil, run by
+// /usr/bin/python3.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-
+#include <array>
 #include <cerrno>
-#include <csignal>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <limits.h>
 #include <spawn.h>
 #include <string>
-#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
+#include "BenchProcesses.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Risk.h"
 #include "probes/Probes.h"
@@ -39,76 +42,51 @@ extern char** environ;
 namespace quorvane {
 namespace {
 
-constexpr int kExtraProcesses = 1000;
+bench::TSleepers Sleepers;
 
-// Sleeping children, ended when this object goes and, through the parent-death
-// signal, also when the benchmark dies.
-class TSleepers {
-public:
-    explicit TSleepers(int Count) {
-        const pid_t Parent = ::getpid();
-        for (int I = 0; I < Count; ++I) {
-            const pid_t Child = ::fork();
-            if (Child < 0) {
-                std::cerr << "fork: " << std::strerror(errno) << "\n";
-                break;
-            }
-            if (Child == 0) {
-                ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-                if (::getppid() != Parent)
-                    ::_exit(1);
-                ::execl("/bin/sleep", "sleep", "100000", static_cast<char*>(nullptr));
-                ::_exit(127);
-            }
-            FChildren.push_back(Child);
-        }
-        WaitUntilAllRunSleep();
-    }
-    ~TSleepers() {
-        for (const pid_t Child : FChildren)
-            ::kill(Child, SIGKILL);
-        for (const pid_t Child : FChildren)
-            while (::waitpid(Child, nullptr, 0) < 0 && errno == EINTR) {}
-    }
-    TSleepers(const TSleepers&) = delete;
-    TSleepers& operator=(const TSleepers&) = delete;
-    std::size_t Count() const { return FChildren.size(); }
-
-private:
-    // So that both commands see the same sleep processes, not copies of this one.
-    void WaitUntilAllRunSleep() const {
-        for (int Round = 0; Round < 500; ++Round) {
-            bool All = true;
-            for (const pid_t Child : FChildren) {
-                std::ifstream Comm("/proc/" + std::to_string(Child) + "/comm");
-                std::string Name;
-                std::getline(Comm, Name);
-                if (Name != "sleep") {
-                    All = false;
-                    break;
-                }
-            }
-            if (All)
-                return;
-            ::usleep(10'000);
-        }
-    }
-    std::vector<pid_t> FChildren;
-};
+std::string SelfPath() {
+    char Self[PATH_MAX] = {};
+    if (::readlink("/proc/self/exe", Self, sizeof Self - 1) <= 0)
+        return {};
+    return Self;
+}
 
 std::string ReportProgram() {
     if (const char* Given = std::getenv("QUORVANE_REPORT"))
         return Given;
-    char Self[PATH_MAX] = {};
-    if (::readlink("/proc/self/exe", Self, sizeof Self - 1) <= 0)
-        return {};
-    std::string Folder = Self;
+    std::string Folder = SelfPath();
     Folder.erase(Folder.rfind('/'));
     return Folder + "/../main/quorvane-report";
 }
 
-// Runs the command with its output thrown away; answers its exit status.
-int RunQuietly(const std::vector<std::string>& Command) {
+// The floor: what any report of these processes must read, and nothing else.
+int FloorPass() {
+    DIR* Proc = ::opendir("/proc");
+    if (!Proc)
+        return 1;
+    char Buffer[1024];
+    std::size_t Processes = 0;
+    while (const dirent* Entry = ::readdir(Proc)) {
+        if (Entry->d_name[0] < '0' || Entry->d_name[0] > '9')
+            continue;
+        const std::string Folder = std::string("/proc/") + Entry->d_name;
+        for (const char* File : {"/stat", "/maps"}) {
+            const int Fd = ::open((Folder + File).c_str(), O_RDONLY | O_CLOEXEC);
+            if (Fd >= 0) {
+                benchmark::DoNotOptimize(::read(Fd, Buffer, sizeof Buffer));
+                ::close(Fd);
+            }
+        }
+        benchmark::DoNotOptimize(::readlink((Folder + "/exe").c_str(), Buffer, sizeof Buffer));
+        ++Processes;
+    }
+    ::closedir(Proc);
+    return Processes > 0 ? 0 : 1;
+}
+
+// Runs the command with its output thrown away; answers its exit status and
+// adds its processor time (user and system) to CpuSeconds.
+int RunQuietly(const std::vector<std::string>& Command, double& CpuSeconds) {
     std::vector<char*> Arguments;
     for (const std::string& Argument : Command)
         Arguments.push_back(const_cast<char*>(Argument.c_str()));
@@ -122,46 +100,92 @@ int RunQuietly(const std::vector<std::string>& Command) {
     if (Error != 0)
         return -1;
     int Status = 0;
-    while (::waitpid(Child, &Status, 0) < 0 && errno == EINTR) {}
+    rusage Usage{};
+    while (::wait4(Child, &Status, 0, &Usage) < 0 && errno == EINTR) {}
+    CpuSeconds += static_cast<double>(Usage.ru_utime.tv_sec + Usage.ru_stime.tv_sec) +
+                  static_cast<double>(Usage.ru_utime.tv_usec + Usage.ru_stime.tv_usec) / 1e6;
     return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
 }
 
-void BenchCommand(benchmark::State& State, const std::vector<std::string>& Command) {
-    if (::access(Command[0].c_str(), X_OK) != 0 && Command[0].find('/') != std::string::npos) {
-        State.SkipWithError(("not found: " + Command[0]).c_str());
+struct TCommand {
+    const char* Name;
+    std::vector<std::string> Arguments;
+};
+
+std::vector<TCommand> Commands() {
+    return {
+        {"ps", {"ps", "-e", "-o", "pid,ppid,nlwp,lstart,time,ni,comm"}},
+        {"report", {ReportProgram(), "-"}},
+        {"psutil",
+         {"/usr/bin/python3", "-c",
+          "import psutil\n"
+          "for p in psutil.process_iter(['pid', 'ppid', 'num_threads', 'create_time', 'cpu_times', 'nice', 'name']):\n"
+          "    print(p.info)\n"}},
+        {"floor", {SelfPath(), "--floor-pass"}},
+    };
+}
+
+// The four commands in turn in every round, so that a change of the machine's
+// load meets all of them alike. Real and processor time per run of each, and
+// each one's share of the time of ps.
+void BM_ReportBesidePs(benchmark::State& State) {
+    Sleepers.Resize(static_cast<std::size_t>(State.range(0)));
+    const std::vector<TCommand> List = Commands();
+    if (::access(List[1].Arguments[0].c_str(), X_OK) != 0) {
+        State.SkipWithError(("not found: " + List[1].Arguments[0]).c_str());
         return;
     }
-    // The command's own processor time as well: on a busy machine the real
-    // time mostly measures the other work.
-    const auto CpuSeconds = [] {
-        rusage Usage{};
-        ::getrusage(RUSAGE_CHILDREN, &Usage);
-        return static_cast<double>(Usage.ru_utime.tv_sec + Usage.ru_stime.tv_sec) +
-               static_cast<double>(Usage.ru_utime.tv_usec + Usage.ru_stime.tv_usec) / 1e6;
-    };
-    const double Before = CpuSeconds();
-    for (auto _ : State) {
-        if (RunQuietly(Command) != 0) {
-            State.SkipWithError((Command[0] + " failed").c_str());
-            break;
+    std::vector<double> Real(List.size()), Cpu(List.size());
+    std::vector<bool> Works(List.size(), true);
+    for (std::size_t I = 0; I < List.size(); ++I) {  // first runs: caches built, files read
+        double Ignored = 0;
+        if (RunQuietly(List[I].Arguments, Ignored) != 0) {
+            Works[I] = false;
+            std::cerr << List[I].Name << " failed: left out" << (I == 2 ? " (is python3-psutil installed?)" : "")
+                      << "\n";
         }
     }
-    State.counters["cpu_ms"] =
-        benchmark::Counter((CpuSeconds() - Before) * 1000.0 / static_cast<double>(std::max<benchmark::IterationCount>(
-                                                                     State.iterations(), 1)));
+    if (!Works[0] || !Works[1]) {
+        State.SkipWithError("ps or the report failed");
+        return;
+    }
+    for (auto _ : State) {
+        double Round = 0;
+        for (std::size_t I = 0; I < List.size(); ++I) {
+            if (!Works[I])
+                continue;
+            const auto Start = std::chrono::steady_clock::now();
+            RunQuietly(List[I].Arguments, Cpu[I]);
+            const double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+            Real[I] += Seconds;
+            Round += Seconds;
+        }
+        State.SetIterationTime(Round);
+    }
+    const double Rounds = static_cast<double>(std::max<benchmark::IterationCount>(State.iterations(), 1));
+    for (std::size_t I = 0; I < List.size(); ++I) {
+        if (!Works[I])
+            continue;
+        const std::string Name = List[I].Name;
+        State.counters[Name + "_ms"] = Real[I] * 1000.0 / Rounds;
+        State.counters[Name + "_cpu_ms"] = Cpu[I] * 1000.0 / Rounds;
+        if (I > 0) {
+            State.counters[Name + "/ps"] = Real[I] / Real[0];
+            State.counters[Name + "/ps_cpu"] = Cpu[I] / Cpu[0];
+        }
+    }
+    State.counters["sleepers"] = static_cast<double>(Sleepers.Count());
 }
+BENCHMARK(BM_ReportBesidePs)->Arg(1000)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReportBesidePs)->Arg(5000)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-void BM_PsCommand(benchmark::State& State) {
-    BenchCommand(State, {"ps", "-e", "-o", "pid,ppid,nlwp,lstart,time,ni,comm"});
-}
-BENCHMARK(BM_PsCommand)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-void BM_ReportCommand(benchmark::State& State) { BenchCommand(State, {ReportProgram(), "-"}); }
-BENCHMARK(BM_ReportCommand)->Unit(benchmark::kMillisecond)->UseRealTime();
+// The in-process benchmarks below run among 1,000 sleeping processes.
+constexpr std::size_t kInProcessSleepers = 1000;
 
 // The same work inside this process with back-ends kept between runs: the
 // command's cost once its start and the one-time builds are paid.
 void BM_ReportInProcessWarm(benchmark::State& State) {
+    Sleepers.Resize(kInProcessSleepers);
     const auto Processes = CreateSystemProcessSource();
     const auto Versions = CreateSystemVersionApi();
     TStVersionInfo Reader(nullptr, *Versions);
@@ -180,6 +204,7 @@ BENCHMARK(BM_ReportInProcessWarm)->Unit(benchmark::kMillisecond)->UseRealTime();
 // in the page cache after the first round). "bytes hashed" is what one report
 // hashes; with the index kept, only the checksums start empty.
 void ReportWithColdCaches(benchmark::State& State, bool KeepIndex) {
+    Sleepers.Resize(kInProcessSleepers);
     const auto Processes = CreateSystemProcessSource();
     char Folder[] = "/tmp/quorvane-bench-XXXXXX";
     if (!::mkdtemp(Folder)) {
@@ -229,6 +254,7 @@ std::vector<TProcessEntry> Walk(IProcessSource& Source) {
 
 // The walk of /proc alone.
 void BM_LiveProcessWalk(benchmark::State& State) {
+    Sleepers.Resize(kInProcessSleepers);
     const auto Processes = CreateSystemProcessSource();
     std::size_t Count = 0;
     for (auto _ : State)
@@ -239,6 +265,7 @@ BENCHMARK(BM_LiveProcessWalk)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The walk and, per process, the image file and the times: every probe, no version read.
 void BM_LiveProbes(benchmark::State& State) {
+    Sleepers.Resize(kInProcessSleepers);
     const auto Processes = CreateSystemProcessSource();
     for (auto _ : State) {
         for (const TProcessEntry& Entry : Walk(*Processes)) {
@@ -256,6 +283,7 @@ BENCHMARK(BM_LiveProbes)->Unit(benchmark::kMillisecond)->UseRealTime();
 // The version reads of one reload: the image files of the live processes, in
 // walk order, through one reader as the reload uses it.
 void BM_LiveVersionReads(benchmark::State& State) {
+    Sleepers.Resize(kInProcessSleepers);
     const auto Processes = CreateSystemProcessSource();
     std::vector<std::string> Images;
     for (const TProcessEntry& Entry : Walk(*Processes)) {
@@ -287,18 +315,18 @@ BENCHMARK(BM_LiveVersionReads)->Unit(benchmark::kMillisecond)->UseRealTime();
 }  // namespace quorvane
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--floor-pass") == 0)
+        return quorvane::FloorPass();
+    int ExitCode = 0;
+    bool Isolated = false;
+    if (!quorvane::bench::EnterOwnPidNamespace(ExitCode, Isolated))
+        return ExitCode;  // the parent, once the benchmarks ran in the namespace
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    int Result = 0;
-    try {
-        quorvane::TSleepers Sleepers(quorvane::kExtraProcesses);
-        std::cerr << Sleepers.Count() << " extra processes running\n";
-        benchmark::RunSpecifiedBenchmarks();
-    } catch (const std::exception& Error) {
-        std::cerr << Error.what() << "\n";
-        Result = 1;
-    }
+    benchmark::AddCustomContext("pid_namespace", Isolated ? "own" : "the machine's");
+    benchmark::RunSpecifiedBenchmarks();
+    quorvane::Sleepers.Resize(0);
     benchmark::Shutdown();
-    return Result;
+    return 0;
 }

@@ -29,6 +29,7 @@ void TCatalogue::ClearCatalogue() {
     for (const TCatalogueNode* Node : TreeOrder())
         const_cast<TCatalogueNode*>(Node)->FData.reset();
     FByProcessId.clear();
+    FVersionReadings.clear();
     FTopLevel.clear();
     FNodes.clear();
     FTreeOrder.clear();
@@ -59,7 +60,7 @@ void TCatalogue::AddProcessNode(const std::string& Name, std::uint32_t ProcessId
         Node->ImageIndex = FIcons ? FIcons->AddProcessIcon(Data->ImagePath) : 0;
         FSource.QueryProcessTimes(ProcessId, Data->StartTime, Data->KernelTime, Data->CpuTime, Data->PriorityClass,
                                   Data->Remark);
-        RateRunningImage(*Data, FVersionInfo, Origin);
+        RateRunningImage(*Data, FVersionInfo, Origin, &FVersionReadings);
     } else if (Name == "[System Process]" || Name == "System") {
         Node->ImageIndex = 1;
         Data->RiskLevel = rlHarmless;

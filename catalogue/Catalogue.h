@@ -10,6 +10,7 @@
 
 #include "catalogue/NodeData.h"
 #include "catalogue/ProcessSource.h"
+#include "catalogue/Provenance.h"
 
 namespace quorvane {
 
@@ -80,6 +81,9 @@ private:
     // Completed nodes by their record's ProcessId, so the parent search does not
     // walk the whole tree; ties are broken by tree order.
     std::unordered_map<std::uint32_t, std::vector<TCatalogueNode*>> FByProcessId;
+    // What the version reader found per image path since the catalogue was
+    // last cleared: many processes share an image.
+    TVersionReadings FVersionReadings;
     mutable std::vector<const TCatalogueNode*> FTreeOrder;
     mutable bool FTreeOrderValid = true;
 };

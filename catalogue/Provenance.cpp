@@ -51,11 +51,31 @@ std::string WithoutClosingPoint(std::string Message) {
 
 }  // namespace
 
-void RateRunningImage(TNodeData& Data, TStCustomVersionInfo& Reader, const TImageOrigin& Origin) {
+void RateRunningImage(TNodeData& Data, TStCustomVersionInfo& Reader, const TImageOrigin& Origin,
+                      TVersionReadings* Known) {
     Data.ImageState = Origin.State;
-    const std::int32_t Failure =
-        ClassifyByVersionInfo(Data, Reader, Origin.ContentPath.empty() ? Data.ImagePath : Origin.ContentPath);
-    const TVersionSource Source = SourceOf(Reader, Failure);
+    // Only an image read under its own path is the same file for every process
+    // that names it; a content path names one process's image.
+    const bool Shared = Known && Origin.ContentPath.empty();
+    const auto Found = Shared ? Known->find(Data.ImagePath) : TVersionReadings::iterator();
+    std::int32_t Failure = 0;
+    TVersionSource Source;
+    if (Shared && Found != Known->end()) {
+        const TVersionReading& Reading = Found->second;
+        Data.CompanyName = Reading.CompanyName;
+        Data.FileDescription = Reading.FileDescription;
+        Data.FileVersion = Reading.FileVersion;
+        Data.LanguageName = Reading.LanguageName;
+        Failure = Reading.Failure;
+        Source = Reading.Source;
+        RateByVersionValues(Data, Failure);
+    } else {
+        Failure = ClassifyByVersionInfo(Data, Reader, Origin.ContentPath.empty() ? Data.ImagePath : Origin.ContentPath);
+        Source = SourceOf(Reader, Failure);
+        if (Shared)
+            Known->emplace(Data.ImagePath, TVersionReading{Failure, Data.CompanyName, Data.FileDescription,
+                                                           Data.FileVersion, Data.LanguageName, Source});
+    }
     if (ImageGone(Origin.State) && Failure == 0 && Source.Kind != TVersionSourceKind::Package)
         RateWithoutVersionData(Data);
     SetPackageFacts(Data, Source);

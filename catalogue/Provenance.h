@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 
 #include "catalogue/NodeData.h"
 #include "catalogue/ProcessSource.h"
@@ -20,7 +21,21 @@ class TStCustomVersionInfo;
 // memory only, keeps version values only from a package that vouches for its
 // content; from any other source it gets none (rated as a file without
 // version data), since nothing vouches that they belong to this image.
-void RateRunningImage(TNodeData& Data, TStCustomVersionInfo& Reader, const TImageOrigin& Origin);
+//
+// Known, when given, keeps what was read per image path, so that the
+// processes of one image are rated from one reading (within one reload, while
+// the files stay as they are).
+struct TVersionReading {
+    std::int32_t Failure = 0;  // as ClassifyByVersionInfo answers it
+    std::string CompanyName;
+    std::string FileDescription;
+    std::string FileVersion;
+    std::string LanguageName;
+    TVersionSource Source;
+};
+using TVersionReadings = std::unordered_map<std::string, TVersionReading>;
+void RateRunningImage(TNodeData& Data, TStCustomVersionInfo& Reader, const TImageOrigin& Origin,
+                      TVersionReadings* Known = nullptr);
 
 // Rates the file Data.ImagePath by the risk rule, with its package facts and
 // explanation.

@@ -72,10 +72,15 @@ std::int32_t ClassifyByVersionInfo(TNodeData& Data, TStCustomVersionInfo& Versio
     } catch (const std::exception&) {
         Failure = -1;
     }
+    RateByVersionValues(Data, Failure);
+    return Failure;
+}
+
+void RateByVersionValues(TNodeData& Data, std::int32_t Failure) {
     if (Failure != 0) {
         // Every failure of the reader counts alike: no usable version data.
         RateWithoutVersionData(Data);
-        return Failure;
+        return;
     }
     if (!Data.CompanyName.empty()) {
         Data.RiskLevel = rlSlightlyDangerous;  // the remark of the probes stays
@@ -86,7 +91,6 @@ std::int32_t ClassifyByVersionInfo(TNodeData& Data, TStCustomVersionInfo& Versio
         Data.RiskLevel = rlPotentiallyDangerous;
         Data.Remark = LoadStr(TStringId::sRemarkIncompleteFileInfo);
     }
-    return 0;
 }
 
 }  // namespace quorvane

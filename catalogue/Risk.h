@@ -31,6 +31,10 @@ std::int32_t ClassifyByVersionInfo(TNodeData& Data, TStCustomVersionInfo& Versio
 // elsewhere than under its path.
 std::int32_t ClassifyByVersionInfo(TNodeData& Data, TStCustomVersionInfo& VersionInfo, const std::string& FileName);
 
+// The rule alone, over the four values already in Data and the reader's
+// Failure as ClassifyByVersionInfo answers it.
+void RateByVersionValues(TNodeData& Data, std::int32_t Failure);
+
 // The rating of a file without usable version data: no values, level 1 and
 // "Keine Datei-Informationen vorhanden".
 void RateWithoutVersionData(TNodeData& Data);

@@ -9,6 +9,7 @@
 #include <langinfo.h>
 #include <limits>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <vector>
 
@@ -33,7 +34,10 @@ ssize_t ReadChunk(int Fd, char* Chunk, std::size_t Size) {
 }
 
 // Reads the whole file (proc files report size 0, so read until the end).
-bool ReadText(const std::string& Path, std::string& Text, int& Error) {
+// ShortReadEnds: a read that fills less than its buffer was the last one. That
+// holds for regular files and for the proc files that the kernel writes as one
+// record (stat), and saves the read that would only find the end.
+bool ReadText(const std::string& Path, std::string& Text, int& Error, bool ShortReadEnds = false) {
     const int Fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
     if (Fd < 0) {
         Error = errno;
@@ -52,6 +56,8 @@ bool ReadText(const std::string& Path, std::string& Text, int& Error) {
         if (Got == 0)
             break;
         Text.append(Chunk, static_cast<std::size_t>(Got));
+        if (ShortReadEnds && static_cast<std::size_t>(Got) < sizeof Chunk)
+            break;
     }
     ::close(Fd);
     return Ok;
@@ -69,7 +75,7 @@ bool ReadLines(const std::string& Path, std::string& Buffer, int& Error, F&& Lin
     Buffer.clear();
     // Small reads: the kernel writes only as many lines as a read asks for,
     // and the lines wanted are mostly the first few.
-    char Chunk[1024];
+    char Chunk[512];  // about six lines of maps: an image's run and the line after it
     bool Ok = true;
     std::size_t Total = 0;
     bool Wanted = true;
@@ -96,15 +102,26 @@ bool ReadLines(const std::string& Path, std::string& Buffer, int& Error, F&& Lin
 }
 
 bool ReadLink(const std::string& Path, std::string& Target, int& Error) {
-    std::string Buffer(PATH_MAX, '\0');
+    // Nearly every target fits here; the string then holds only its own length.
+    char Room[PATH_MAX];
+    const ssize_t Length = ::readlink(Path.c_str(), Room, sizeof Room);
+    if (Length < 0) {
+        Error = errno;
+        return false;
+    }
+    if (static_cast<std::size_t>(Length) < sizeof Room) {
+        Target.assign(Room, static_cast<std::size_t>(Length));
+        return true;
+    }
+    std::string Buffer(2 * sizeof Room, '\0');
     for (;;) {
-        const ssize_t Length = ::readlink(Path.c_str(), Buffer.data(), Buffer.size());
-        if (Length < 0) {
+        const ssize_t Got = ::readlink(Path.c_str(), Buffer.data(), Buffer.size());
+        if (Got < 0) {
             Error = errno;
             return false;
         }
-        if (static_cast<std::size_t>(Length) < Buffer.size()) {
-            Buffer.resize(static_cast<std::size_t>(Length));
+        if (static_cast<std::size_t>(Got) < Buffer.size()) {
+            Buffer.resize(static_cast<std::size_t>(Got));
             Target = std::move(Buffer);
             return true;
         }
@@ -124,6 +141,17 @@ bool SameFile(const std::string& A, const std::string& B) {
     struct stat StatA, StatB;
     return ::stat(A.c_str(), &StatA) == 0 && ::stat(B.c_str(), &StatB) == 0 && StatA.st_dev == StatB.st_dev &&
            StatA.st_ino == StatB.st_ino;
+}
+
+// True when the maps file names the image's file by the device and inode that
+// PathNow (the stat of the image's path) gives. Only a match is conclusive:
+// the kernel may state the device of a layer below the one that stat shows
+// (overlay, btrfs).
+bool MapsNameFileOf(const proc::TMappingExtent& Mappings, const struct stat& PathNow) {
+    std::uint32_t Major = 0, Minor = 0;
+    std::uint64_t Inode = 0;
+    return Mappings.FileIdentity(Major, Minor, Inode) && major(PathNow.st_dev) == Major &&
+           minor(PathNow.st_dev) == Minor && static_cast<std::uint64_t>(PathNow.st_ino) == Inode;
 }
 
 bool ParseProcessId(const char* Name, std::uint32_t& Id) {
@@ -196,11 +224,10 @@ std::string TLinuxProcessSource::EnableDebugPrivilege() {
     return {};
 }
 
-std::string TLinuxProcessSource::ProcessName(std::uint32_t ProcessId, const std::string& Comm) {
-    std::string Target;
+std::string TLinuxProcessSource::ProcessName(std::uint32_t ProcessId, const TWalkFacts& Facts) {
     int Error = 0;
-    if (ReadLink(ProcessPath(ProcessId, "exe"), Target, Error)) {
-        std::string_view Path = Target;
+    if (Facts.ExeError == 0) {
+        std::string_view Path = Facts.Exe;
         if (EndsWith(Path, kDeletedSuffix))
             Path.remove_suffix(kDeletedSuffix.size());
         const std::string_view Name = proc::LastComponent(Path);
@@ -213,7 +240,13 @@ std::string TLinuxProcessSource::ProcessName(std::uint32_t ProcessId, const std:
         if (!Name.empty())
             return proc::ValidUtf8(Name);
     }
-    return proc::ValidUtf8(Comm);
+    return proc::ValidUtf8(Facts.Stat.Name);
+}
+
+TLinuxProcessSource::TWalkFacts* TLinuxProcessSource::WalkFactsOf(std::uint32_t ProcessId) {
+    const auto Found = std::lower_bound(FWalk.begin(), FWalk.end(), ProcessId,
+                                        [](const TWalkFacts& Facts, std::uint32_t Id) { return Facts.Id < Id; });
+    return Found != FWalk.end() && Found->Id == ProcessId ? &*Found : nullptr;
 }
 
 void TLinuxProcessSource::EnumerateProcesses(const std::function<void(const TProcessEntry&)>& Visit) {
@@ -239,16 +272,23 @@ void TLinuxProcessSource::EnumerateProcesses(const std::function<void(const TPro
     if (Processors <= 0)
         Processors = static_cast<int>(std::max(1L, ::sysconf(_SC_NPROCESSORS_ONLN)));
 
+    // What the walk reads serves the queries that follow it (see WalkFactsOf).
+    FWalk.clear();
+    FWalk.reserve(Ids.size());
+    FImageFiles.clear();
+    FTimeSeparator.reset();
+
     std::vector<TProcessEntry> Entries;
     Entries.reserve(Ids.size() + 1);
     Entries.push_back(TProcessEntry{"[System Process]", 0, 0, Processors});
     std::optional<std::size_t> KernelDaemon;
     std::int32_t KernelThreadCount = 0;
-    proc::TStatFields Stat;
+    TWalkFacts Facts;
     for (const std::uint32_t Id : Ids) {
         // A process that ended since the folder was read has lost its files: skip it.
-        if (!ReadText(ProcessPath(Id, "stat"), FBuffer, Error) || !proc::ParseStat(FBuffer, Stat))
+        if (!ReadText(ProcessPath(Id, "stat"), FBuffer, Error, true) || !proc::ParseStat(FBuffer, Facts.Stat))
             continue;
+        const proc::TStatFields& Stat = Facts.Stat;
         if (Stat.Flags & proc::kKernelThreadFlag) {
             // As Windows shows its kernel: one "System" process holding every kernel thread.
             KernelThreadCount = SaturatingAdd(KernelThreadCount, Stat.Threads);
@@ -258,7 +298,13 @@ void TLinuxProcessSource::EnumerateProcesses(const std::function<void(const TPro
             }
             continue;
         }
-        Entries.push_back(TProcessEntry{ProcessName(Id, Stat.Name), Id, Stat.ParentId, Stat.Threads});
+        Facts.Id = Id;
+        Facts.Exe.clear();
+        Facts.ExeError = 0;
+        ReadLink(ProcessPath(Id, "exe"), Facts.Exe, Facts.ExeError);
+        Entries.push_back(TProcessEntry{ProcessName(Id, Facts), Id, Stat.ParentId, Stat.Threads});
+        FWalk.push_back(std::move(Facts));
+        Facts = TWalkFacts{};
     }
     if (KernelDaemon)
         Entries[*KernelDaemon].Threads = KernelThreadCount;
@@ -272,7 +318,17 @@ bool TLinuxProcessSource::QueryImageFile(std::uint32_t ProcessId, std::string& I
     const std::string Link = ProcessPath(ProcessId, "exe");
     std::string Target;
     int Error = 0;
-    if (!ReadLink(Link, Target, Error)) {
+    TWalkFacts* Walked = WalkFactsOf(ProcessId);
+    if (Walked && Walked->ExeTaken)
+        Walked = nullptr;  // asked a second time: read anew
+    if (Walked) {
+        Walked->ExeTaken = true;
+        Target = std::move(Walked->Exe);
+        Error = Walked->ExeError;
+    } else {
+        ReadLink(Link, Target, Error);
+    }
+    if (Error != 0) {
         Remark = SystemErrorText(static_cast<std::uint32_t>(Error));
         return false;
     }
@@ -282,7 +338,9 @@ bool TLinuxProcessSource::QueryImageFile(std::uint32_t ProcessId, std::string& I
         return false;
     const std::uint64_t Extent = Mappings.Extent();
     ImageSize = static_cast<std::uint32_t>(std::min<std::uint64_t>(Extent, std::numeric_limits<std::uint32_t>::max()));
-    if (SameFile(Link, Target)) {
+    // Within a walk the path's stat is shared by the processes that run its file.
+    const struct stat* TargetNow = Walked ? ImageFileStat(Target) : nullptr;
+    if ((TargetNow && MapsNameFileOf(Mappings, *TargetNow)) || SameFile(Link, Target)) {
         FLastOrigin = TImageOrigin{TImageState::Present, {}};
         ImagePath = Target;
         return true;
@@ -298,6 +356,17 @@ bool TLinuxProcessSource::QueryImageFile(std::uint32_t ProcessId, std::string& I
     FLastOrigin.ContentPath = Link;
     ImagePath = proc::ImagePathOf(Target, FLastOrigin.State);
     return true;
+}
+
+const struct stat* TLinuxProcessSource::ImageFileStat(const std::string& Path) {
+    auto Found = FImageFiles.find(Path);
+    if (Found == FImageFiles.end()) {
+        std::optional<struct stat> Info;
+        if (struct stat Now; ::stat(Path.c_str(), &Now) == 0)
+            Info = Now;
+        Found = FImageFiles.emplace(Path, Info).first;
+    }
+    return Found->second ? &*Found->second : nullptr;
 }
 
 std::string TLinuxProcessSource::HostName() {
@@ -319,14 +388,19 @@ std::optional<std::uint64_t> TLinuxProcessSource::BootTime() {
 bool TLinuxProcessSource::QueryProcessTimes(std::uint32_t ProcessId, std::string& StartTime, std::string& KernelTime,
                                             std::string& CpuTime, std::uint32_t& PriorityClass,
                                             std::string& Remark) {
-    int Error = 0;
-    if (!ReadText(ProcessPath(ProcessId, "stat"), FBuffer, Error)) {
-        Remark = SystemErrorText(static_cast<std::uint32_t>(Error));
-        return false;
-    }
     proc::TStatFields Stat;
-    if (!proc::ParseStat(FBuffer, Stat))
-        return false;
+    if (TWalkFacts* Walked = WalkFactsOf(ProcessId); Walked && !Walked->StatTaken) {
+        Walked->StatTaken = true;
+        Stat = std::move(Walked->Stat);
+    } else {
+        int Error = 0;
+        if (!ReadText(ProcessPath(ProcessId, "stat"), FBuffer, Error, true)) {
+            Remark = SystemErrorText(static_cast<std::uint32_t>(Error));
+            return false;
+        }
+        if (!proc::ParseStat(FBuffer, Stat))
+            return false;
+    }
     const std::optional<std::uint64_t> Boot = BootTime();
     if (!Boot)
         return false;
@@ -348,7 +422,9 @@ bool TLinuxProcessSource::QueryProcessTimes(std::uint32_t ProcessId, std::string
     Fields.Second = static_cast<std::uint16_t>(Local.tm_sec);
     StartTime = StartTimeText(Fields, FormatTime(nl_langinfo(D_FMT), Local), FormatTime(nl_langinfo(T_FMT), Local));
 
-    const char Separator = LocaleTimeSeparator();
+    if (!FTimeSeparator)
+        FTimeSeparator = LocaleTimeSeparator();
+    const char Separator = *FTimeSeparator;
     const TFileTime Kernel = TicksToFileTime(Stat.SystemTicks, FClockTicks);
     const TFileTime User = TicksToFileTime(Stat.UserTicks, FClockTicks);
     KernelTime = DurationText(Kernel, Separator);

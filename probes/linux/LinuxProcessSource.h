@@ -4,8 +4,12 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
+#include <unordered_map>
+#include <vector>
 
 #include "catalogue/ProcessSource.h"
+#include "probes/linux/ProcFiles.h"
 
 namespace quorvane {
 
@@ -35,9 +39,25 @@ public:
     std::string HostName() override;
 
 private:
+    // What the walk read of one process it handed on. The image query that
+    // follows takes the exe link's target, the times query the stat fields,
+    // each once: a query repeated, or one for a process the last walk did not
+    // hand on, reads the files anew.
+    struct TWalkFacts {
+        std::uint32_t Id = 0;
+        proc::TStatFields Stat;
+        std::string Exe;  // the exe link's target
+        int ExeError = 0;  // errno of reading the link; 0 when Exe was read
+        bool ExeTaken = false;
+        bool StatTaken = false;
+    };
+
     std::string ProcessPath(std::uint32_t ProcessId, const char* File) const;
-    // The name as the walk hands it on: from the exe link, else argv[0], else Comm.
-    std::string ProcessName(std::uint32_t ProcessId, const std::string& Comm);
+    // The name as the walk hands it on: from the exe link, else argv[0], else comm.
+    std::string ProcessName(std::uint32_t ProcessId, const TWalkFacts& Facts);
+    TWalkFacts* WalkFactsOf(std::uint32_t ProcessId);
+    // stat of an image path, asked once per walk (many processes share an image); null when it fails.
+    const struct stat* ImageFileStat(const std::string& Path);
     std::optional<std::uint64_t> BootTime();
 
     std::string FRoot;
@@ -45,6 +65,9 @@ private:
     std::optional<std::uint64_t> FBootTime;  // seconds since 1970; fixed while the system runs
     std::string FBuffer;  // reused by the reads of one walk
     TImageOrigin FLastOrigin;
+    std::vector<TWalkFacts> FWalk;  // by ascending id
+    std::unordered_map<std::string, std::optional<struct stat>> FImageFiles;
+    std::optional<char> FTimeSeparator;  // of the locale, asked once per walk
 };
 
 }  // namespace quorvane

@@ -121,13 +121,17 @@ bool TMappingExtent::Feed(std::string_view Line) {
         return false;
     // "start-end perms offset dev inode   path"
     std::string_view Rest = Line;
-    std::string_view Range;
+    std::string_view Range, Device, Inode;
     for (int Column = 0; Column < 5; ++Column) {
         const std::size_t Blank = Rest.find(' ');
         if (Blank == std::string_view::npos && Column < 4)
             return true;
         if (Column == 0)
             Range = Rest.substr(0, Blank);
+        else if (Column == 3)
+            Device = Rest.substr(0, Blank);
+        else if (Column == 4)
+            Inode = Rest.substr(0, Blank);
         // A mapping without a path ends with its inode.
         Rest.remove_prefix(Blank == std::string_view::npos ? Rest.size() : Blank + 1);
     }
@@ -146,10 +150,22 @@ bool TMappingExtent::Feed(std::string_view Line) {
         FStarted = true;
         FLowest = Start;
         FHighest = End;
+        const std::size_t Colon = Device.find(':');
+        FHasIdentity = Colon != std::string_view::npos && ParseNumber(Device.substr(0, Colon), FMajor, 16) &&
+                       ParseNumber(Device.substr(Colon + 1), FMinor, 16) && ParseNumber(Inode, FInode);
     } else {
         FLowest = std::min(FLowest, Start);
         FHighest = std::max(FHighest, End);
     }
+    return true;
+}
+
+bool TMappingExtent::FileIdentity(std::uint32_t& Major, std::uint32_t& Minor, std::uint64_t& Inode) const {
+    if (!FHasIdentity)
+        return false;
+    Major = FMajor;
+    Minor = FMinor;
+    Inode = FInode;
     return true;
 }
 

@@ -54,9 +54,16 @@ public:
     bool Feed(std::string_view Line);
     // 0 when no mapping names the image.
     std::uint64_t Extent() const { return FHighest > FLowest ? FHighest - FLowest : 0; }
+    // The device (major, minor) and inode of the file the first mapping of the
+    // image maps, as the kernel states them; false when none was found.
+    bool FileIdentity(std::uint32_t& Major, std::uint32_t& Minor, std::uint64_t& Inode) const;
 
 private:
     std::string FWanted;
+    std::uint32_t FMajor = 0;
+    std::uint32_t FMinor = 0;
+    std::uint64_t FInode = 0;
+    bool FHasIdentity = false;
     std::uint64_t FLowest = 0;
     std::uint64_t FHighest = 0;
     bool FStarted = false;

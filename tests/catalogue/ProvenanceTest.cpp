@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <stdexcept>
+#include <vector>
+
 #include "catalogue/Catalogue.h"
 #include "fakes/FakeProcessSource.h"
 #include "fakes/FakeVersionApi.h"
@@ -217,6 +221,83 @@ TEST_F(RunningImageTest, EachReloadReadsTheFilesAgain) {
     Catalogue.ReloadCatalogue();
     EXPECT_EQ(Versions.SizeCalls, 2);
     EXPECT_EQ(Record("updated").CompanyName, "Noch neuere Firma");
+}
+
+// Processes that run one image are rated from one reading of it, and each
+// gets the record that reading the file for it alone would give: the values
+// and rating of the file, but its own remark, image state and explanation.
+TEST_F(RunningImageTest, ProcessesOfOneImageGetTheRecordsOfSeparateReadings) {
+    Versions.Add("/usr/bin/tool", FakeFile("", "Werkzeug", "1.0"));  // no maker: the rule sets the remark
+    Versions.Add("/usr/bin/missing-data", Failing(kErrorResourceTypeNotFound));
+    Versions.Sources["/usr/bin/updated"] = Source(TVersionSourceKind::Package, TPackageCheck::Verified, "upd", "2");
+    auto Denied = ProcessWithImage("updated", 11, 1, "/usr/bin/updated");
+    Denied.TimesRemark = "Permission denied";  // a probe's remark stays beside a maker
+    Processes.Processes.push_back(ProcessWithImage("updated", 10, 1, "/usr/bin/updated"));
+    Processes.Processes.push_back(ProcessWithImage("tool", 20, 1, "/usr/bin/tool"));
+    Processes.Processes.push_back(Denied);
+    Processes.Processes.push_back(ProcessWithImage("missing-data", 30, 1, "/usr/bin/missing-data"));
+    Processes.Processes.push_back(ProcessWithImage("tool", 21, 10, "/usr/bin/tool"));
+    Processes.Processes.push_back(ProcessWithImage("missing-data", 31, 1, "/usr/bin/missing-data"));
+    Processes.Processes.push_back(ProcessWithImage("gone", 40, 1, "/usr/bin/gone"));
+    Processes.Processes.back().Origin = TImageOrigin{TImageState::Deleted, "/proc/40/exe"};
+    Versions.Add("/proc/40/exe", FakeFile("Alt", "", ""));
+    AddGone("updated", 12, TImageState::Replaced, "/usr/bin/updated", FakeFile("Vorher", "", "0.9"),
+            Source(TVersionSourceKind::FileResource));
+    Catalogue.ReloadCatalogue();
+
+    // One existence test and one read per image path; an image read through
+    // its process's link is read for that process alone.
+    EXPECT_EQ(Versions.ExistenceTests, 5);
+    EXPECT_EQ(Versions.SizeCalls, 5);
+
+    // The records of separate readings, each with a reader of its own.
+    std::vector<TNodeData> Expected;
+    for (const TCatalogueNode* Node : Catalogue.TreeOrder()) {
+        const TNodeData& Got = *Node->Data();
+        if (Got.ImagePath.empty())
+            continue;
+        TNodeData Alone;
+        Alone.ProcessId = Got.ProcessId;
+        std::uint32_t Id = Got.ProcessId;
+        const auto& P = *std::find_if(Processes.Processes.begin(), Processes.Processes.end(),
+                                      [Id](const auto& P) { return P.Entry.ProcessId == Id; });
+        Alone.ImagePath = *P.ImagePath;
+        if (P.TimesRemark)
+            Alone.Remark = *P.TimesRemark;
+        TStVersionInfo OwnReader(nullptr, Versions);
+        RateRunningImage(Alone, OwnReader, P.Origin);
+        SCOPED_TRACE(Got.ProcessId);
+        EXPECT_EQ(Got.CompanyName, Alone.CompanyName);
+        EXPECT_EQ(Got.FileDescription, Alone.FileDescription);
+        EXPECT_EQ(Got.FileVersion, Alone.FileVersion);
+        EXPECT_EQ(Got.LanguageName, Alone.LanguageName);
+        EXPECT_EQ(Got.RiskLevel, Alone.RiskLevel);
+        EXPECT_EQ(Got.Remark, Alone.Remark);
+        EXPECT_EQ(Got.ImageState, Alone.ImageState);
+        EXPECT_EQ(Got.PackageName, Alone.PackageName);
+        EXPECT_EQ(Got.PackageVersion, Alone.PackageVersion);
+        EXPECT_EQ(Got.PackageVerified, Alone.PackageVerified);
+        EXPECT_EQ(Got.Explanation, Alone.Explanation);
+        Expected.push_back(Alone);
+    }
+    ASSERT_EQ(Expected.size(), 8u);
+
+    // Spot checks that the comparison above compares something.
+    const auto Of = [this](std::uint32_t Id) -> const TNodeData& {
+        for (const TCatalogueNode* Node : Catalogue.TreeOrder())
+            if (Node->Data()->ProcessId == Id)
+                return *Node->Data();
+        throw std::runtime_error("no process " + std::to_string(Id));
+    };
+    EXPECT_EQ(Of(11).Remark, "Permission denied");
+    EXPECT_EQ(Of(10).Remark, "");
+    EXPECT_EQ(Of(11).CompanyName, "Neue Firma");
+    EXPECT_TRUE(Of(11).PackageVerified);
+    EXPECT_EQ(Of(21).Remark, LoadStr(TStringId::sRemarkNoCompanyInfo));
+    EXPECT_EQ(Of(31).RiskLevel, rlPotentiallyDangerous);
+    EXPECT_EQ(Of(12).CompanyName, "");  // the old image at the shared path is not the file there now
+    EXPECT_EQ(Of(12).ImageState, TImageState::Replaced);
+    EXPECT_EQ(Of(40).ImageState, TImageState::Deleted);
 }
 
 }  // namespace

@@ -270,19 +270,27 @@ int TImageList::AddImage(const QImage& Image) {
         Painter.drawImage((Pixels.width() - Scaled.width()) / 2, (Pixels.height() - Scaled.height()) / 2, Scaled);
     }
     Cell.setDevicePixelRatio(FPixelRatio);
-    // The list grows by four images at a time.
-    if (FImages.size() == FImages.capacity())
-        FImages.reserve(FImages.size() + 4);
     FImages.push_back(Cell);
     return Count() - 1;
 }
 
 int TImageList::Add(const QIcon& Icon) {
+    if (Icon.isNull())
+        return AddImage(QImage());
+    // An icon added before is drawn once: many processes share one image file.
+    if (const auto Drawn = FDrawn.find(Icon.cacheKey()); Drawn != FDrawn.end()) {
+        FImages.push_back(Drawn->second);
+        return Count() - 1;
+    }
     // The icon's own picture for the device pixels, where it has one.
-    return AddImage(Icon.isNull() ? QImage() : Icon.pixmap(QSize(FWidth, FHeight), FPixelRatio).toImage());
+    const int Index = AddImage(Icon.pixmap(QSize(FWidth, FHeight), FPixelRatio).toImage());
+    FDrawn.emplace(Icon.cacheKey(), FImages.back());
+    return Index;
 }
 
 void TImageList::Trim(int Keep) {
+    // The icons are drawn anew after a trim: a theme may have changed since.
+    FDrawn.clear();
     if (Keep >= 0 && Keep < Count()) {
         FImages.resize(Keep);
         FImages.shrink_to_fit();

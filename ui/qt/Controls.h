@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "catalogue/Color.h"
@@ -152,6 +153,7 @@ private:
     int FHeight;
     qreal FPixelRatio;
     std::vector<QPixmap> FImages;
+    std::unordered_map<qint64, QPixmap> FDrawn;  // by the icon's cacheKey, since the last trim
 };
 
 // The sheet grid: whole-row selection, no editing. Cells are painted by

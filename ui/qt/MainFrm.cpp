@@ -392,27 +392,66 @@ QTreeWidgetItem* TFrmMain::ItemAt(std::size_t Index) const {
 
 void TFrmMain::FillTree() {
     // Items in the catalogue's tree order: parents come before their children.
+    // The items are built apart from the tree and handed to it at once: an
+    // item added to a shown tree costs the view an update of its rows.
     std::unordered_map<const TCatalogueNode*, QTreeWidgetItem*> ItemOf;
     const std::vector<const TCatalogueNode*>& Order = FCatalogue->TreeOrder();
+    ItemOf.reserve(Order.size());
     FItems.clear();
     FItems.reserve(Order.size());
+    // One icon per image: the items of one image share it.
+    std::vector<std::optional<QIcon>> Icons(static_cast<std::size_t>(std::max(ImageList.Count(), 0)));
+    QList<QTreeWidgetItem*> TopLevel;
     for (const TCatalogueNode* Node : Order) {
         QTreeWidgetItem* Item = nullptr;
         const auto Parent = Node->Parent() ? ItemOf.find(Node->Parent()) : ItemOf.end();
-        if (Parent != ItemOf.end())
+        if (Parent != ItemOf.end()) {
             Item = new QTreeWidgetItem(Parent->second);
-        else
-            Item = new QTreeWidgetItem(TreeView);
+        } else {
+            Item = new QTreeWidgetItem();
+            TopLevel.push_back(Item);
+        }
         Item->setText(0, Q(Node->Text));
         Item->setToolTip(0, Node->Data() ? Q(Node->Data()->Explanation) : QString());
-        Item->setIcon(0, QIcon(ImageList.Image(Node->ImageIndex)));
+        const std::size_t Image = static_cast<std::size_t>(Node->ImageIndex);
+        if (Node->ImageIndex >= 0 && Image < Icons.size()) {
+            if (!Icons[Image])
+                Icons[Image] = QIcon(ImageList.Image(Node->ImageIndex));
+            Item->setIcon(0, *Icons[Image]);
+        } else {
+            Item->setIcon(0, QIcon(ImageList.Image(Node->ImageIndex)));
+        }
         Item->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(Node)));
         Item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);
         ItemOf.emplace(Node, Item);
         FItems.push_back(Item);
     }
-    for (std::size_t I = 0; I < Order.size(); ++I)
-        FItems[I]->setExpanded(Order[I]->Expanded);
+    TreeView->addTopLevelItems(TopLevel);
+}
+
+void TFrmMain::ExpandTree() {
+    // Through the model's index of each entry, made from its row: an entry
+    // asked for its own index searches its parent's children for it, which
+    // costs the square of their number under a parent of many processes.
+    const std::vector<const TCatalogueNode*>& Order = FCatalogue->TreeOrder();
+    const QAbstractItemModel* Model = TreeView->model();
+    std::unordered_map<const TCatalogueNode*, QModelIndex> IndexOf;
+    std::unordered_map<const TCatalogueNode*, int> NextRow;  // by parent; null: the top level
+    IndexOf.reserve(Order.size());
+    for (std::size_t I = 0; I < Order.size() && I < FItems.size(); ++I) {
+        const TCatalogueNode* Node = Order[I];
+        const auto Parent = Node->Parent() ? IndexOf.find(Node->Parent()) : IndexOf.end();
+        const TCatalogueNode* ParentNode = Parent != IndexOf.end() ? Node->Parent() : nullptr;
+        const QModelIndex Index =
+            Model->index(NextRow[ParentNode]++, 0, Parent != IndexOf.end() ? Parent->second : QModelIndex());
+        IndexOf.emplace(Node, Index);
+        TreeView->setExpanded(Index, Node->Expanded);
+    }
+}
+
+void TFrmMain::ReloadStepDone(TReloadStep Step) {
+    if (OnReloadStep)
+        OnReloadStep(Step);
 }
 
 void TFrmMain::btnReloadClick() {
@@ -424,10 +463,15 @@ void TFrmMain::btnReloadClick() {
     // Icons of the previous reload are no longer shown anywhere.
     ImageList.Trim(2);
     ImageListLarge.Trim(2);
+    ReloadStepDone(TReloadStep::Cleared);
     const TReloadStatus Status = FCatalogue->ReloadCatalogue();
     StatusBar->SetPanelText(2, Q(Status.PrivilegeStatus));
+    ReloadStepDone(TReloadStep::Catalogued);
     FillTree();
+    ReloadStepDone(TReloadStep::Filled);
+    ExpandTree();
     StatusBar->SetPanelText(0, Q(Status.ProcessCount));
+    ReloadStepDone(TReloadStep::Expanded);
 }
 
 void TFrmMain::btnReportClick() {

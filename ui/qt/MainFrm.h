@@ -65,6 +65,9 @@ private:
     int FGrabX = 0;
 };
 
+// The steps of a reload in the order they end (for measuring where its time goes).
+enum class TReloadStep { Cleared, Catalogued, Filled, Expanded };
+
 class TFrmMain : public QWidget {
 public:
     TFrmMain(IProcessSource& Source, IVersionApi& VersionApi, TFrmMainServices Services = {},
@@ -114,6 +117,9 @@ public:
     // The about box ("Info über Quorvane"): toolbar context menu and F1.
     void ShowAbout();
 
+    // Called as each step of a reload ends; the benchmarks time them.
+    std::function<void(TReloadStep)> OnReloadStep;
+
     const TCatalogue& Catalogue() const { return *FCatalogue; }
     // The catalogue node an entry of the tree shows.
     const TCatalogueNode* NodeOf(const QTreeWidgetItem* Item) const;
@@ -136,6 +142,8 @@ private:
     void AlignDetails();
     void SizeTitleLabel();
     void FillTree();
+    void ExpandTree();
+    void ReloadStepDone(TReloadStep Step);
 
     TFrmMainServices FServices;
     TQtIconSink FIcons;

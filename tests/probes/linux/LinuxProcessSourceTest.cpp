@@ -384,6 +384,63 @@ TEST_F(FakeProcTimesTest, StartKernelAndCpuTimeComeFromStatAndTheBootTime) {
     EXPECT_EQ(Class, 32u);
 }
 
+// The queries after a walk take what it read, each once: name, image and times
+// then come from one reading of the process. A query repeated, or one for a
+// process the walk did not hand on, reads the files anew.
+TEST_F(FakeProcTimesTest, QueriesTakeTheWalksReadsOnceAndThenReadAnew) {
+    const std::string First = Fake.AddFile("first");
+    TFakeProcess P = Process(30, 1, "first");
+    P.Exe = First;
+    P.Maps = TFakeProcRoot::MapsLine(0x1000, 0x3000, First);
+    P.SystemTicks = 2 * Ticks;
+    Fake.Add(P);
+    const std::string Neighbour = Fake.AddFile("neighbour");
+    TFakeProcess N = Process(29, 1, "neighbour");
+    N.Exe = Neighbour;
+    N.Maps = TFakeProcRoot::MapsLine(0x1000, 0x2000, Neighbour);
+    N.SystemTicks = 5 * Ticks;
+    Fake.Add(N);
+    TLinuxProcessSource Source(Fake.Proc().string());
+    ASSERT_EQ(Walk(Source).at(2).ExeFile, "first");
+
+    // The process runs another program since (as after an exec).
+    const std::string Second = Fake.AddFile("second");
+    P.Exe = Second;
+    P.Maps = TFakeProcRoot::MapsLine(0x1000, 0x5000, Second);
+    P.SystemTicks = 7 * Ticks;
+    Fake.Add(P);
+    TFakeProcess Unwalked = Process(31, 1, "unwalked");
+    Unwalked.SystemTicks = 3 * Ticks;
+    Fake.Add(Unwalked);
+
+    std::string Path, Remark, Start, Kernel, Cpu;
+    std::uint32_t Size = 0, Class = 0;
+    ASSERT_TRUE(Source.QueryImageFile(30, Path, Size, Remark));
+    EXPECT_EQ(Path, First);
+    ASSERT_TRUE(Source.QueryProcessTimes(30, Start, Kernel, Cpu, Class, Remark));
+    EXPECT_EQ(Kernel, "00:00:02.000");
+    ASSERT_TRUE(Source.QueryImageFile(29, Path, Size, Remark));  // each process its own reads
+    EXPECT_EQ(Path, Neighbour);
+    EXPECT_EQ(Size, 0x1000u);
+    ASSERT_TRUE(Source.QueryProcessTimes(29, Start, Kernel, Cpu, Class, Remark));
+    EXPECT_EQ(Kernel, "00:00:05.000");
+
+    ASSERT_TRUE(Source.QueryImageFile(30, Path, Size, Remark));
+    EXPECT_EQ(Path, Second);
+    EXPECT_EQ(Size, 0x4000u);
+    ASSERT_TRUE(Source.QueryProcessTimes(30, Start, Kernel, Cpu, Class, Remark));
+    EXPECT_EQ(Kernel, "00:00:07.000");
+    ASSERT_TRUE(Source.QueryProcessTimes(31, Start, Kernel, Cpu, Class, Remark));
+    EXPECT_EQ(Kernel, "00:00:03.000");
+
+    // The next walk reads everything again.
+    P.SystemTicks = 9 * Ticks;
+    Fake.Add(P);
+    ASSERT_EQ(Walk(Source).at(2).ExeFile, "second");
+    ASSERT_TRUE(Source.QueryProcessTimes(30, Start, Kernel, Cpu, Class, Remark));
+    EXPECT_EQ(Kernel, "00:00:09.000");
+}
+
 TEST_F(FakeProcTimesTest, PriorityClassFollowsPolicyAndNice) {
     struct TCase {
         std::uint32_t Policy;

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sched.h>
 #include <sys/mount.h>
 #include <mutex>
@@ -173,6 +174,84 @@ TEST(LiveProcTest, AProgramInAMountNamespaceOfItsOwnIsPresentUnderItsPath) {
     EXPECT_EQ(Facts.Origin.State, TImageState::Present);
     // The file under the path here is another: the image is read through the link.
     EXPECT_EQ(Facts.Origin.ContentPath, "/proc/" + std::to_string(Child) + "/exe");
+}
+
+// After a walk the queries answer from what the walk read; the answers must be
+// those of a source that reads every file for the query alone.
+TEST(LiveProcTest, QueriesAfterAWalkAnswerAsQueriesOfTheirOwn) {
+    std::vector<pid_t> Children;
+    for (int I = 0; I < 3; ++I) {
+        const pid_t Child = ::fork();
+        ASSERT_GE(Child, 0);
+        if (Child == 0) {
+            ::execl("/bin/sleep", "sleep", "1000", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        Children.push_back(Child);
+    }
+    // Sleeping: the program is loaded and mapped, and its times stand still.
+    for (const pid_t Child : Children) {
+        WaitUntilRunning(Child, std::filesystem::canonical("/bin/sleep").string());
+        for (int Round = 0; Round < 500; ++Round) {
+            std::ifstream Stat("/proc/" + std::to_string(Child) + "/stat");
+            const std::string Text((std::istreambuf_iterator<char>(Stat)), std::istreambuf_iterator<char>());
+            const std::size_t Close = Text.rfind(')');
+            if (Close != std::string::npos && Text.compare(Close, 3, ") S") == 0)
+                break;
+            ::usleep(10'000);
+        }
+    }
+
+    struct TAnswers {
+        bool Image = false, Times = false;
+        std::string Path, Remark, Start, Kernel, Cpu;
+        std::uint32_t Size = 0, Class = 0;
+        TImageOrigin Origin;
+    };
+    const auto Ask = [](IProcessSource& Source, std::uint32_t Id) {
+        TAnswers A;
+        A.Image = Source.QueryImageFile(Id, A.Path, A.Size, A.Remark);
+        A.Origin = Source.LastImageOrigin();
+        A.Times = Source.QueryProcessTimes(Id, A.Start, A.Kernel, A.Cpu, A.Class, A.Remark);
+        return A;
+    };
+    const auto Walking = CreateSystemProcessSource();
+    std::vector<TProcessEntry> Entries;
+    Walking->EnumerateProcesses([&](const TProcessEntry& Entry) { Entries.push_back(Entry); });
+    std::vector<TAnswers> AfterWalk;
+    for (const pid_t Child : Children)
+        AfterWalk.push_back(Ask(*Walking, static_cast<std::uint32_t>(Child)));
+    for (std::size_t I = 0; I < Children.size(); ++I) {
+        const auto Fresh = CreateSystemProcessSource();
+        const TAnswers Alone = Ask(*Fresh, static_cast<std::uint32_t>(Children[I]));
+        const TAnswers Again = Ask(*Walking, static_cast<std::uint32_t>(Children[I]));  // read anew
+        const TAnswers& Walked = AfterWalk[I];
+        for (const TAnswers* Got : {&Walked, &Again}) {
+            SCOPED_TRACE(Children[I]);
+            EXPECT_TRUE(Got->Image);
+            EXPECT_TRUE(Got->Times);
+            EXPECT_EQ(Got->Path, Alone.Path);
+            EXPECT_EQ(Got->Size, Alone.Size);
+            EXPECT_EQ(Got->Remark, Alone.Remark);
+            EXPECT_EQ(Got->Origin.State, Alone.Origin.State);
+            EXPECT_EQ(Got->Origin.ContentPath, Alone.Origin.ContentPath);
+            EXPECT_EQ(Got->Start, Alone.Start);
+            EXPECT_EQ(Got->Kernel, Alone.Kernel);
+            EXPECT_EQ(Got->Cpu, Alone.Cpu);
+            EXPECT_EQ(Got->Class, Alone.Class);
+        }
+        EXPECT_EQ(Alone.Origin.State, TImageState::Present);
+        EXPECT_GT(Alone.Size, 0u);
+        const auto Entry = std::find_if(Entries.begin(), Entries.end(), [&](const TProcessEntry& E) {
+            return E.ProcessId == static_cast<std::uint32_t>(Children[I]);
+        });
+        ASSERT_NE(Entry, Entries.end());
+        EXPECT_EQ(Entry->ExeFile, "sleep");
+    }
+    for (const pid_t Child : Children) {
+        ::kill(Child, SIGKILL);
+        ::waitpid(Child, nullptr, 0);
+    }
 }
 
 TEST(LiveProcTest, TheHostNameIsTheSystems) {

@@ -102,6 +102,29 @@ TEST(ProcMapsTest, MalformedLinesAreIgnored) {
     EXPECT_EQ(Extent.Extent(), 0x1800u);
 }
 
+TEST(ProcMapsTest, TheImagesFileIdentityIsThatOfItsFirstMapping) {
+    std::uint32_t Major = 0, Minor = 0;
+    std::uint64_t Inode = 0;
+    TMappingExtent Extent("/usr/bin/prog");
+    EXPECT_FALSE(Extent.FileIdentity(Major, Minor, Inode));  // nothing fed yet
+    Extent.Feed("0-1000 r--p 0 08:01 7 /lib/ld.so");
+    Extent.Feed("1000-2000 r--p 0 fd:1a 1234567890123 /usr/bin/prog");
+    Extent.Feed("2000-3000 r-xp 1000 08:02 99 /usr/bin/prog");
+    ASSERT_TRUE(Extent.FileIdentity(Major, Minor, Inode));
+    EXPECT_EQ(Major, 0xfdu);  // hexadecimal, as the kernel writes them
+    EXPECT_EQ(Minor, 0x1au);
+    EXPECT_EQ(Inode, 1234567890123u);  // decimal
+
+    // A damaged device or inode gives no identity, and the extent stays.
+    for (const char* Line : {"1000-2000 r--p 0 fd1a 5 /usr/bin/prog", "1000-2000 r--p 0 fd:zz 5 /usr/bin/prog",
+                             "1000-2000 r--p 0 fd:1 -5 /usr/bin/prog", "1000-2000 r--p 0 :1 5 /usr/bin/prog"}) {
+        TMappingExtent Damaged("/usr/bin/prog");
+        Damaged.Feed(Line);
+        EXPECT_FALSE(Damaged.FileIdentity(Major, Minor, Inode)) << Line;
+        EXPECT_EQ(Damaged.Extent(), 0x1000u) << Line;
+    }
+}
+
 TEST(ProcNameTest, InvalidUtf8BytesAreReplaced) {
     const std::pair<std::string, std::string> Cases[] = {
         {"plain", "plain"},

@@ -89,5 +89,34 @@ TEST_F(IconSinkTest, BothListsGrowTogether) {
     EXPECT_TRUE(Small.Image(1).isNull());
 }
 
+// An icon added again is drawn once; its entries must still be what drawing it
+// for each would give, at each list's size, and a trim must not keep the
+// drawings of icons that were never added since.
+TEST_F(IconSinkTest, AnIconAddedAgainGivesTheSamePictureInAnEntryOfItsOwn) {
+    QIcon Red(Picture("red", Qt::red));
+    QIcon Blue(Picture("blue", Qt::blue));
+    EXPECT_EQ(Small.Add(Red), 0);
+    EXPECT_EQ(Small.Add(Blue), 1);
+    EXPECT_EQ(Small.Add(Red), 2);
+    EXPECT_EQ(Large.Add(Red), 0);
+    EXPECT_EQ(Small.Count(), 3);
+    TImageList Fresh{"Fresh", 16, 16};
+    Fresh.Add(Red);
+    EXPECT_EQ(Small.Image(2).toImage(), Fresh.Image(0).toImage());
+    EXPECT_EQ(Small.Image(2).toImage(), Small.Image(0).toImage());
+    EXPECT_NE(Small.Image(1).toImage(), Small.Image(0).toImage());
+    EXPECT_EQ(Large.Image(0).size(), QSize(32, 32));
+    EXPECT_EQ(Large.Image(0).toImage().pixelColor(16, 16), QColor(Qt::red));
+
+    // After a trim the lists hold only what is added anew.
+    Small.Trim(1);
+    EXPECT_EQ(Small.Add(Blue), 1);
+    EXPECT_EQ(Small.Count(), 2);
+    EXPECT_EQ(Small.Image(1).toImage().pixelColor(8, 8), QColor(Qt::blue));
+    EXPECT_TRUE(Small.Image(2).isNull());
+    EXPECT_EQ(Small.Add(QIcon()), 2);  // no icon: an empty picture
+    EXPECT_EQ(Small.Image(2).toImage().pixelColor(8, 8).alpha(), 0);
+}
+
 }  // namespace
 }  // namespace quorvane

@@ -16,6 +16,9 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextFragment>
+#include <QTreeWidgetItemIterator>
+
+#include <algorithm>
 
 #include "fakes/FakeProcessSource.h"
 #include "fakes/FakeVersionApi.h"
@@ -231,6 +234,50 @@ TEST_F(MainFrmTest, TreeStructureExpandedInTreeOrder) {
         EXPECT_TRUE(Item(Name)->isExpanded()) << Name;
     for (std::size_t I = 0; I < Form().Catalogue().Count(); ++I)
         EXPECT_EQ(Form().NodeOf(Form().ItemAt(I)), Form().Catalogue().TreeOrder()[I]);
+}
+
+// Every entry shows its node: text, explanation, picture, place under its
+// parent and expansion, in tree order; a reload gives the same tree again.
+TEST_F(MainFrmTest, EveryEntryShowsItsNodeAfterEachReload) {
+    Source.Processes.push_back(ProcessWithImage("shell", 12, 1, "/bin/sh"));  // one image, two processes
+    Source.Processes.push_back(ProcessWithImage("late", 13, 12, "/bin/late"));
+    TFrmMain& F = Form();
+    for (int Reload = 0; Reload < 3; ++Reload) {
+        SCOPED_TRACE(Reload);
+        const TCatalogue& Catalogue = F.Catalogue();
+        ASSERT_EQ(Catalogue.Count(), 8u);
+        int Entries = 0;
+        for (QTreeWidgetItemIterator It(F.TreeView); *It; ++It)
+            ++Entries;
+        EXPECT_EQ(Entries, 8);
+        for (std::size_t I = 0; I < Catalogue.Count(); ++I) {
+            const TCatalogueNode& Node = Catalogue.Node(I);
+            QTreeWidgetItem* Entry = F.ItemAt(I);
+            ASSERT_NE(Entry, nullptr);
+            EXPECT_EQ(F.NodeOf(Entry), &Node);
+            EXPECT_EQ(Entry->text(0), Q(Node.Text));
+            EXPECT_EQ(Entry->toolTip(0), Q(Node.Data()->Explanation));
+            EXPECT_EQ(Entry->isExpanded(), Node.Expanded) << Node.Text;
+            EXPECT_EQ(Entry->icon(0).pixmap(16).toImage(), F.ImageList.Image(Node.ImageIndex).toImage()) << Node.Text;
+            const QTreeWidgetItem* Parent = Entry->parent();
+            if (Node.Parent()) {
+                ASSERT_NE(Parent, nullptr);
+                EXPECT_EQ(F.NodeOf(Parent), Node.Parent());
+                EXPECT_EQ(Parent->child(static_cast<int>(std::find(Node.Parent()->Children().begin(),
+                                                                   Node.Parent()->Children().end(), &Node) -
+                                                         Node.Parent()->Children().begin())),
+                          Entry);
+            } else {
+                EXPECT_EQ(Parent, nullptr);
+                EXPECT_EQ(F.TreeView->indexOfTopLevelItem(Entry), static_cast<int>(std::find(Catalogue.TopLevel().begin(),
+                                                                                      Catalogue.TopLevel().end(), &Node) -
+                                                                            Catalogue.TopLevel().begin()));
+            }
+        }
+        EXPECT_EQ(F.NodeOf(Item("late")->parent())->Data()->ProcessId, 12u);
+        EXPECT_TRUE(Item("virus")->isExpanded()) << "leaves too, as the catalogue has them";
+        F.btnReload->click();
+    }
 }
 
 TEST_F(MainFrmTest, TreeTextColoursByLevelAndSelection) {
