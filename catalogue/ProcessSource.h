@@ -20,7 +20,9 @@ struct TProcessEntry {
 struct TImageOrigin {
     TImageState State = TImageState::Unknown;
     // Where the running image can still be read when the path no longer names
-    // it; empty when it is read under the image path.
+    // it; empty when it is read under the image path. It may name something
+    // the source holds for this answer only: it is valid until the source's
+    // next query, and may name another image after that.
     std::string ContentPath;
 };
 

@@ -70,6 +70,10 @@ void RateRunningImage(TNodeData& Data, TStCustomVersionInfo& Reader, const TImag
         Source = Reading.Source;
         RateByVersionValues(Data, Failure);
     } else {
+        // A content path names one process's image; the next process may
+        // bring the same name (a descriptor's number) for another image.
+        if (!Origin.ContentPath.empty())
+            Reader.InvalidateInfo();
         Failure = ClassifyByVersionInfo(Data, Reader, Origin.ContentPath.empty() ? Data.ImagePath : Origin.ContentPath);
         Source = SourceOf(Reader, Failure);
         if (Shared)

@@ -16,6 +16,7 @@
 #include "probes/ProbeText.h"
 #include "probes/Probes.h"
 #include "probes/linux/ProcFiles.h"
+#include "resources/StringTable.h"
 
 namespace quorvane {
 namespace {
@@ -215,6 +216,8 @@ TLinuxProcessSource::TLinuxProcessSource(std::string ProcRoot)
         FClockTicks = 100;  // the tick rate Linux has always reported to user space
 }
 
+TLinuxProcessSource::~TLinuxProcessSource() { CloseImageDescriptor(); }
+
 std::string TLinuxProcessSource::ProcessPath(std::uint32_t ProcessId, const char* File) const {
     return FRoot + '/' + std::to_string(ProcessId) + '/' + File;
 }
@@ -315,6 +318,7 @@ void TLinuxProcessSource::EnumerateProcesses(const std::function<void(const TPro
 
 bool TLinuxProcessSource::QueryImageFile(std::uint32_t ProcessId, std::string& ImagePath, std::uint32_t& ImageSize,
                                          std::string& Remark) {
+    CloseImageDescriptor();
     const std::string Link = ProcessPath(ProcessId, "exe");
     std::string Target;
     int Error = 0;
@@ -336,11 +340,33 @@ bool TLinuxProcessSource::QueryImageFile(std::uint32_t ProcessId, std::string& I
     if (!ReadLines(ProcessPath(ProcessId, "maps"), FBuffer, Error,
                    [&](std::string_view Line) { return Mappings.Feed(Line); }))
         return false;
-    const std::uint64_t Extent = Mappings.Extent();
-    ImageSize = static_cast<std::uint32_t>(std::min<std::uint64_t>(Extent, std::numeric_limits<std::uint32_t>::max()));
     // Within a walk the path's stat is shared by the processes that run its file.
     const struct stat* TargetNow = Walked ? ImageFileStat(Target) : nullptr;
-    if ((TargetNow && MapsNameFileOf(Mappings, *TargetNow)) || SameFile(Link, Target)) {
+    const bool AtItsPath = (TargetNow && MapsNameFileOf(Mappings, *TargetNow)) || SameFile(Link, Target);
+    // Elsewhere the image is read through the link, opened now so that what
+    // is read later is this image, whatever the process runs by then. A
+    // descriptor that cannot be had leaves the link itself to be read.
+    if (!AtItsPath)
+        FImageDescriptor = ::open(Link.c_str(), O_RDONLY | O_CLOEXEC);
+
+    // The link read once more, after the maps and the open: had the process
+    // run another program (exec) or ended since its name was taken, the maps,
+    // and the image opened, would be another program's than the name's.
+    std::string Now;
+    if (!ReadLink(Link, Now, Error)) {
+        CloseImageDescriptor();
+        Remark = SystemErrorText(static_cast<std::uint32_t>(Error));
+        return false;
+    }
+    if (Now != Target) {
+        CloseImageDescriptor();
+        Remark = LoadStr(TStringId::sRemarkProgramChanged);
+        return false;
+    }
+
+    ImageSize = static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(Mappings.Extent(), std::numeric_limits<std::uint32_t>::max()));
+    if (AtItsPath) {
         FLastOrigin = TImageOrigin{TImageState::Present, {}};
         ImagePath = Target;
         return true;
@@ -353,9 +379,16 @@ bool TLinuxProcessSource::QueryImageFile(std::uint32_t ProcessId, std::string& I
         struct stat Info;
         return ::stat((Root + Path).c_str(), &Info) == 0 || ::stat(Path.c_str(), &Info) == 0;
     });
-    FLastOrigin.ContentPath = Link;
+    FLastOrigin.ContentPath =
+        FImageDescriptor >= 0 ? "/proc/self/fd/" + std::to_string(FImageDescriptor) : Link;
     ImagePath = proc::ImagePathOf(Target, FLastOrigin.State);
     return true;
+}
+
+void TLinuxProcessSource::CloseImageDescriptor() {
+    if (FImageDescriptor >= 0)
+        ::close(FImageDescriptor);
+    FImageDescriptor = -1;
 }
 
 const struct stat* TLinuxProcessSource::ImageFileStat(const std::string& Path) {

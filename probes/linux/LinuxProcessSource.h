@@ -21,13 +21,21 @@ namespace quorvane {
 // the program was started from. When that path does not name the running
 // image here (the file was deleted or replaced; or the process lives in another
 // mount namespace or below another root, where its path still names it),
-// LastImageOrigin gives ProcRoot/ID/exe as the place to read the image from:
-// it opens the image the process runs, so the version reader rates that image
-// and never a different file that now bears its name. An image that lives in
-// memory only ("/memfd:NAME") has no folder: its path is "memfd:NAME".
+// LastImageOrigin names a descriptor of the image that this source holds open
+// until its next query ("/proc/self/fd/N"), so the version reader rates the
+// image the process runs and never a different file that now bears its name.
+// An image that lives in memory only ("/memfd:NAME") has no folder: its path
+// is "memfd:NAME".
+//
+// A process may run another program (exec) between the walk, which names it
+// after its image, and the image query: the query then answers false, with a
+// remark that says so, rather than mix two programs in one record.
 class TLinuxProcessSource final : public IProcessSource {
 public:
     explicit TLinuxProcessSource(std::string ProcRoot = "/proc");
+    ~TLinuxProcessSource() override;
+    TLinuxProcessSource(const TLinuxProcessSource&) = delete;
+    TLinuxProcessSource& operator=(const TLinuxProcessSource&) = delete;
 
     std::string EnableDebugPrivilege() override;
     void EnumerateProcesses(const std::function<void(const TProcessEntry&)>& Visit) override;
@@ -59,6 +67,7 @@ private:
     // stat of an image path, asked once per walk (many processes share an image); null when it fails.
     const struct stat* ImageFileStat(const std::string& Path);
     std::optional<std::uint64_t> BootTime();
+    void CloseImageDescriptor();
 
     std::string FRoot;
     long FClockTicks;  // clock ticks per second of the times in /proc/ID/stat
@@ -68,6 +77,7 @@ private:
     std::vector<TWalkFacts> FWalk;  // by ascending id
     std::unordered_map<std::string, std::optional<struct stat>> FImageFiles;
     std::optional<char> FTimeSeparator;  // of the locale, asked once per walk
+    int FImageDescriptor = -1;  // the image that FLastOrigin.ContentPath names
 };
 
 }  // namespace quorvane

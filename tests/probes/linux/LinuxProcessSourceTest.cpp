@@ -386,7 +386,9 @@ TEST_F(FakeProcTimesTest, StartKernelAndCpuTimeComeFromStatAndTheBootTime) {
 
 // The queries after a walk take what it read, each once: name, image and times
 // then come from one reading of the process. A query repeated, or one for a
-// process the walk did not hand on, reads the files anew.
+// process the walk did not hand on, reads the files anew. A process that runs
+// another program since the walk, or has ended, has no image of the name the
+// walk gave it.
 TEST_F(FakeProcTimesTest, QueriesTakeTheWalksReadsOnceAndThenReadAnew) {
     const std::string First = Fake.AddFile("first");
     TFakeProcess P = Process(30, 1, "first");
@@ -400,8 +402,11 @@ TEST_F(FakeProcTimesTest, QueriesTakeTheWalksReadsOnceAndThenReadAnew) {
     N.Maps = TFakeProcRoot::MapsLine(0x1000, 0x2000, Neighbour);
     N.SystemTicks = 5 * Ticks;
     Fake.Add(N);
+    TFakeProcess Ended = N;
+    Ended.Id = 28;
+    Fake.Add(Ended);
     TLinuxProcessSource Source(Fake.Proc().string());
-    ASSERT_EQ(Walk(Source).at(2).ExeFile, "first");
+    ASSERT_EQ(Walk(Source).at(3).ExeFile, "first");
 
     // The process runs another program since (as after an exec).
     const std::string Second = Fake.AddFile("second");
@@ -412,11 +417,19 @@ TEST_F(FakeProcTimesTest, QueriesTakeTheWalksReadsOnceAndThenReadAnew) {
     TFakeProcess Unwalked = Process(31, 1, "unwalked");
     Unwalked.SystemTicks = 3 * Ticks;
     Fake.Add(Unwalked);
+    // A zombie: stat stays, the exe link and the mappings are gone.
+    Ended.Exe.reset();
+    Ended.Maps.clear();
+    Fake.Add(Ended);
 
-    std::string Path, Remark, Start, Kernel, Cpu;
-    std::uint32_t Size = 0, Class = 0;
-    ASSERT_TRUE(Source.QueryImageFile(30, Path, Size, Remark));
-    EXPECT_EQ(Path, First);
+    std::string Path = "kept", Remark, Start, Kernel, Cpu;
+    std::uint32_t Size = 7, Class = 0;
+    EXPECT_FALSE(Source.QueryImageFile(28, Path, Size, Remark));
+    EXPECT_EQ(Remark, "No such file or directory");
+    EXPECT_FALSE(Source.QueryImageFile(30, Path, Size, Remark));
+    EXPECT_EQ(Remark, "Der Prozess führt inzwischen ein anderes Programm aus");
+    EXPECT_EQ(Path, "kept");
+    EXPECT_EQ(Size, 7u);
     ASSERT_TRUE(Source.QueryProcessTimes(30, Start, Kernel, Cpu, Class, Remark));
     EXPECT_EQ(Kernel, "00:00:02.000");
     ASSERT_TRUE(Source.QueryImageFile(29, Path, Size, Remark));  // each process its own reads
@@ -436,7 +449,7 @@ TEST_F(FakeProcTimesTest, QueriesTakeTheWalksReadsOnceAndThenReadAnew) {
     // The next walk reads everything again.
     P.SystemTicks = 9 * Ticks;
     Fake.Add(P);
-    ASSERT_EQ(Walk(Source).at(2).ExeFile, "second");
+    ASSERT_EQ(Walk(Source).at(3).ExeFile, "second");
     ASSERT_TRUE(Source.QueryProcessTimes(30, Start, Kernel, Cpu, Class, Remark));
     EXPECT_EQ(Kernel, "00:00:09.000");
 }
