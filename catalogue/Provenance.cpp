@@ -40,7 +40,7 @@ void SetPackageFacts(TNodeData& Data, const TVersionSource& Source) {
     const bool Listed = Source.Check != TPackageCheck::NotListed;
     Data.PackageName = Listed ? Source.PackageName : std::string();
     Data.PackageVersion = Listed ? Source.PackageVersion : std::string();
-    Data.PackageVerified = Source.Kind == TVersionSourceKind::Package && Source.Check == TPackageCheck::Verified;
+    Data.PackageVerified = Source.Check == TPackageCheck::Verified;
 }
 
 std::string WithoutClosingPoint(std::string Message) {
@@ -141,12 +141,18 @@ std::string ExplainRating(const TNodeData& Data, std::int32_t ReadFailure, const
                                                            : TStringId::sExplainNotInPackageNoImage);
             return Text + LoadStr(ReadFailure == stscNoVerInfo ? TStringId::sExplainNoVersion
                                                               : TStringId::sExplainNoImageFile);
-        case TVersionSourceKind::FileResource:
+        case TVersionSourceKind::FileResource: {
+            // A package may list the file too: it vouches for the content, not for the values.
+            const std::string Listing = Source.Check == TPackageCheck::Verified
+                                            ? " " + FormatStr(TStringId::sExplainPackageListsFile,
+                                                              {Source.PackageName, Source.PackageVersion})
+                                            : std::string();
             if (ReadFailure == 0)
-                return Text + FormatStr(TStringId::sExplainResource, {Finding(Data)});
+                return Text + FormatStr(TStringId::sExplainResource, {Finding(Data)}) + Listing;
             if (ReadFailure == stscNoVerInfo)
-                return Text + LoadStr(TStringId::sExplainNoResource);
+                return Text + LoadStr(TStringId::sExplainNoResource) + Listing;
             break;
+        }
     }
     return Text + LoadStr(TStringId::sExplainResourceUnreadable);
 }

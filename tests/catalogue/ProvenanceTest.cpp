@@ -65,6 +65,16 @@ TEST(ProvenanceTest, TheExplanationNamesTheSourceAndWhatItHeld) {
         {"/res/bad-date", BadDate, Source(TVersionSourceKind::FileResource),
          "Das Dateidatum in der Versionsressource ist ungültig, darum lassen sich die Versionsangaben nicht lesen.",
          rlPotentiallyDangerous},
+        {"/usr/lib/wine/notepad.exe", FakeFile("Wine", "Wine Notepad", "8.0"),
+         Source(TVersionSourceKind::FileResource, TPackageCheck::Verified, "libwine", "8.0~repack-4"),
+         "Versionsressource der Programmdatei: der Hersteller ist angegeben. Das Paket libwine 8.0~repack-4 enthält "
+         "die Datei, und ihr Inhalt stimmt mit seiner Prüfsumme überein.",
+         rlSlightlyDangerous},
+        {"/usr/lib/wine/changed.exe", FakeFile("Wine", "", ""),
+         Source(TVersionSourceKind::FileResource, TPackageCheck::Changed, "libwine", "8.0~repack-4"),
+         "Der Inhalt weicht von der Prüfsumme des Pakets libwine ab: die Datei wurde nach der Installation "
+         "verändert. Versionsressource der Programmdatei: der Hersteller ist angegeben.",
+         rlSlightlyDangerous},
         {"/usr/bin/bash", FakeFile("Matthias Klose", "GNU Bourne Again SHell", "5.2.15-2+b8"),
          Source(TVersionSourceKind::Package, TPackageCheck::Verified, "bash", "5.2.15-2+b8"),
          "Paket bash 5.2.15-2+b8; der Inhalt stimmt mit der Prüfsumme des Pakets überein.", rlSlightlyDangerous},

@@ -286,6 +286,9 @@ private:
 
         std::uint8_t Magic[2] = {0, 0};
         if (Regular && Size >= 2 && ReadAt(0, Magic, 2) && Magic[0] == 'M' && Magic[1] == 'Z') {
+            // The file's own resource speaks; a package that lists the file
+            // is named beside it, with whether the content is still its.
+            VouchingPackage(FileName, Fd, Info, Source);
             Source.Kind = TVersionSourceKind::FileResource;
             TPeVersionResource Pe = ReadPeVersionResource(ReadAt, Size, WindowsLanguagePreference(UserLanguage()));
             Resource = std::move(Pe.Data);

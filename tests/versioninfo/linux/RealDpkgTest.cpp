@@ -64,6 +64,18 @@ TEST_F(RealDpkgTest, UsrMergeAliasesAndAlternativesLinksReachThePackage) {
         ExpectVouched("/usr/lib/systemd/systemd", "systemd");
 }
 
+// A Windows program that a package ships is read from its own resource (Wine's
+// notepad.exe has none), and names its package beside it.
+TEST_F(RealDpkgTest, APackagedPeFileNamesItsPackage) {
+    const std::string Notepad = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/notepad.exe";
+    if (!fs::exists(Notepad))
+        GTEST_SKIP() << "Wine's notepad.exe is not installed";
+    const TVersionSource Source = SourceOf(*Api, Notepad);
+    EXPECT_EQ(Source.Kind, TVersionSourceKind::FileResource);
+    EXPECT_EQ(Source.Check, TPackageCheck::Verified);
+    EXPECT_EQ(Source.PackageName, "libwine");
+}
+
 TEST_F(RealDpkgTest, DivertedFilesBelongToThePackageThatShippedThem) {
     std::ifstream In(std::string(kDpkg) + "/diversions");
     const std::string Text((std::istreambuf_iterator<char>(In)), {});
