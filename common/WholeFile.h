@@ -31,6 +31,13 @@ bool WriteWholeFile(const std::string& FileName, std::string_view Contents, TWri
 // unconverted; false with the system's message in Reason.
 bool WriteStandardOutput(std::string_view Contents, std::string& Reason);
 
+// Linux: a standard descriptor (0, 1, 2) that the caller left closed would be
+// the next file the program opens, and the report meant for standard output
+// would land in it. Each closed one is held by /dev/null opened the wrong way
+// round, so that using it still fails as on a closed descriptor. Nothing on
+// Windows, whose handles are not reused so.
+void HoldClosedStandardDescriptors();
+
 }  // namespace quorvane
 
 namespace quorvane {

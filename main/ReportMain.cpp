@@ -21,6 +21,7 @@ public:
 }  // namespace
 
 int main(int argc, char** argv) {
+    quorvane::HoldClosedStandardDescriptors();
     std::setlocale(LC_ALL, "");
     const std::vector<std::string> Arguments(argv + 1, argv + argc);
     const auto Processes = quorvane::CreateSystemProcessSource();

@@ -252,6 +252,19 @@ bool WriteWholeFile(const std::string& FileName, std::string_view Contents, TWri
     return Ok && (CloseErrno == 0 || Fail(CloseErrno, TWriteFailure::Write, Failure));
 }
 
+void HoldClosedStandardDescriptors() {
+    for (int Fd = STDIN_FILENO; Fd <= STDERR_FILENO; ++Fd) {
+        if (::fcntl(Fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        // The lowest free descriptor: Fd itself.
+        const int Null = ::open("/dev/null", (Fd == STDIN_FILENO ? O_WRONLY : O_RDONLY) | O_CLOEXEC);
+        if (Null >= 0 && Null != Fd) {
+            ::dup2(Null, Fd);
+            ::close(Null);
+        }
+    }
+}
+
 bool WriteStandardOutput(std::string_view Contents, std::string& Reason) {
     const int Errno = WriteAll(STDOUT_FILENO, Contents);
     if (Errno != 0)

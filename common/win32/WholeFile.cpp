@@ -91,6 +91,8 @@ bool WriteWholeFile(const std::string& FileName, std::string_view Contents, TWri
     return Ok;
 }
 
+void HoldClosedStandardDescriptors() {}
+
 bool WriteStandardOutput(std::string_view Contents, std::string& Reason) {
     // Straight to the handle: no C runtime between, so nothing turns LF into CR LF.
     const HANDLE Output = ::GetStdHandle(STD_OUTPUT_HANDLE);
