@@ -60,6 +60,7 @@ void TCatalogue::AddProcessNode(const std::string& Name, std::uint32_t ProcessId
         Node->ImageIndex = FIcons ? FIcons->AddProcessIcon(Data->ImagePath) : 0;
         FSource.QueryProcessTimes(ProcessId, Data->StartTime, Data->KernelTime, Data->CpuTime, Data->PriorityClass,
                                   Data->Remark);
+        Data->Times = FSource.LastProcessTimes();
         RateRunningImage(*Data, FVersionInfo, Origin, &FVersionReadings);
     } else if (Name == "[System Process]" || Name == "System") {
         Node->ImageIndex = 1;

@@ -2,7 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "common/FileTime.h"
 
 namespace quorvane {
 
@@ -22,6 +25,15 @@ enum class TImageState : std::uint8_t {
     Deleted,  // the image's file was deleted after the start; nothing is at its path
     Replaced,  // another file now has the image's path (an update, a bind mount)
     MemoryOnly,  // the image never had a file of its own (memfd)
+};
+
+// The process times as numbers, for readers that compute with them (the JSON
+// report); the texts of the record are for people. Each is set only where its
+// text was written.
+struct TProcessTimes {
+    std::optional<TFileTime> StartUtc;  // creation: 100 ns units since 1601-01-01 00:00 UTC
+    std::optional<TFileTime> Cpu;  // kernel plus user mode, in 100 ns units
+    std::optional<TFileTime> Kernel;  // in 100 ns units
 };
 
 // Written by the probes (image, times, failure remarks) and by the reload
@@ -49,6 +61,7 @@ struct TNodeData {
     std::string PackageVersion;
     bool PackageVerified = false;  // the file's content matches the package's checksum
     std::string Explanation;  // German, in the system's 8-bit encoding
+    TProcessTimes Times;
 };
 
 }  // namespace quorvane

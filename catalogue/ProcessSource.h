@@ -53,6 +53,10 @@ public:
     virtual bool QueryProcessTimes(std::uint32_t ProcessId, std::string& StartTime, std::string& KernelTime,
                                    std::string& CpuTime, std::uint32_t& PriorityClass, std::string& Remark) = 0;
 
+    // The times that the last QueryProcessTimes wrote, as numbers. A source
+    // that does not tell them answers none.
+    virtual TProcessTimes LastProcessTimes() { return {}; }
+
     // The name of the machine whose processes the source lists; empty when unknown.
     virtual std::string HostName() { return {}; }
 };

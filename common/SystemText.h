@@ -14,6 +14,20 @@ std::string Utf8ToSystem(std::string_view Utf8);
 // (which need not make it valid UTF-8: file names are bytes).
 std::string SystemToUtf8(std::string_view Text);
 
+// The one rule for texts from outside (file and process names, paths, package
+// fields) where they leave the program: the records keep the raw bytes (a
+// path is also a name to open), and every output escapes them here. A byte
+// that the system's encoding cannot show becomes the four characters "\xNN"
+// (lower-case hex): on Linux each byte that is no part of valid UTF-8; on
+// Windows none, as every byte of the ANSI code page is a character. Used by
+// the report, the file listing and the JSON report.
+std::string OutputText(std::string_view Text);
+
+// As OutputText, and the control characters (below 0x20, and 0x7F) become
+// "\xNN" too: for standard error and messages, where a name must neither
+// break the line nor reach the terminal as a command.
+std::string MessageText(std::string_view Text);
+
 }  // namespace quorvane
 
 namespace quorvane {

@@ -35,4 +35,24 @@ std::size_t Utf8SequenceLength(std::string_view Text, std::size_t I) {
     return Length;
 }
 
+std::string EscapeBytes(std::string_view Text, TByteEscapes Which) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string Escaped;
+    Escaped.reserve(Text.size());
+    for (std::size_t I = 0; I < Text.size();) {
+        const auto Byte = static_cast<unsigned char>(Text[I]);
+        const std::size_t Length = Which.InvalidUtf8 ? Utf8SequenceLength(Text, I) : 1;
+        if (Length == 0 || (Which.Controls && (Byte < 0x20 || Byte == 0x7F))) {
+            Escaped += "\\x";
+            Escaped += kDigits[Byte >> 4];
+            Escaped += kDigits[Byte & 0xF];
+            ++I;
+        } else {
+            Escaped.append(Text.substr(I, Length));
+            I += Length;
+        }
+    }
+    return Escaped;
+}
+
 }  // namespace quorvane

@@ -13,23 +13,15 @@ namespace quorvane {
 // U+10FFFF are invalid.
 std::size_t Utf8SequenceLength(std::string_view Text, std::size_t I);
 
-// Text with every byte that starts no valid sequence replaced by what
-// Replace(byte) appends.
-template <typename F>
-std::string RepairUtf8(std::string_view Text, F&& Replace) {
-    std::string Valid;
-    Valid.reserve(Text.size());
-    for (std::size_t I = 0; I < Text.size();) {
-        const std::size_t Length = Utf8SequenceLength(Text, I);
-        if (Length == 0) {
-            Replace(static_cast<unsigned char>(Text[I]), Valid);
-            ++I;
-        } else {
-            Valid.append(Text.substr(I, Length));
-            I += Length;
-        }
-    }
-    return Valid;
-}
+// Which bytes EscapeBytes writes as "\xNN".
+struct TByteEscapes {
+    bool InvalidUtf8 = false;  // each byte that starts no valid UTF-8 sequence
+    bool Controls = false;  // the control characters: below 0x20, and 0x7F
+};
+
+// Text with each byte that Which names written as the four characters "\xNN"
+// (lower-case hex). Every byte's value survives, and with InvalidUtf8 the
+// result is valid UTF-8.
+std::string EscapeBytes(std::string_view Text, TByteEscapes Which);
 
 }  // namespace quorvane

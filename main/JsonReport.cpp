@@ -1,6 +1,8 @@
 #include "main/JsonReport.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 
 #include <nlohmann/json.hpp>
 
@@ -8,7 +10,6 @@
 #include "catalogue/PathText.h"
 #include "catalogue/Risk.h"
 #include "common/SystemText.h"
-#include "common/Utf8.h"
 
 namespace quorvane {
 namespace {
@@ -42,13 +43,11 @@ void AddSnapshot(TJson& Object, const TSnapshot& Snapshot) {
 
 std::string Line(const TJson& Object) { return Object.dump() + '\n'; }
 
-}  // namespace
-
-std::string SnapshotTime(std::chrono::system_clock::time_point Time) {
+std::string UtcText(std::chrono::sys_time<std::chrono::milliseconds> Time) {
     using namespace std::chrono;
     const auto Day = floor<days>(Time);
     const year_month_day Date{Day};
-    const hh_mm_ss<milliseconds> Clock{floor<milliseconds>(Time - Day)};
+    const hh_mm_ss<milliseconds> Clock{Time - Day};
     char Buffer[40];
     std::snprintf(Buffer, sizeof Buffer, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(Date.year()),
                   static_cast<unsigned>(Date.month()), static_cast<unsigned>(Date.day()),
@@ -57,14 +56,31 @@ std::string SnapshotTime(std::chrono::system_clock::time_point Time) {
     return Buffer;
 }
 
-std::string JsonText(std::string_view SystemText) {
-    return RepairUtf8(SystemToUtf8(SystemText), [](unsigned char Byte, std::string& Out) {
-        static constexpr char kDigits[] = "0123456789abcdef";
-        Out += "\\x";
-        Out += kDigits[Byte >> 4];
-        Out += kDigits[Byte & 0xF];
-    });
+void AddTimes(TJson& Object, const TProcessTimes& Times) {
+    const std::string Start = Times.StartUtc ? FileTimeUtcText(*Times.StartUtc) : std::string();
+    Object["start_time_utc"] = Start.empty() ? TJson(nullptr) : TJson(Start);
+    const auto Seconds = [](const std::optional<TFileTime>& Duration) {
+        return Duration ? TJson(static_cast<double>(*Duration) / 1e7) : TJson(nullptr);
+    };
+    Object["cpu_seconds"] = Seconds(Times.Cpu);
+    Object["kernel_seconds"] = Seconds(Times.Kernel);
 }
+
+}  // namespace
+
+std::string SnapshotTime(std::chrono::system_clock::time_point Time) {
+    return UtcText(std::chrono::floor<std::chrono::milliseconds>(Time));
+}
+
+std::string FileTimeUtcText(TFileTime Time) {
+    if (Time >> 63)
+        return {};
+    constexpr std::int64_t kUnixEpochMs = 11'644'473'600'000;  // 1970-01-01 as milliseconds since 1601
+    const auto Ms = static_cast<std::int64_t>(Time / kFileTimeTicksPerMs) - kUnixEpochMs;
+    return UtcText(std::chrono::sys_time<std::chrono::milliseconds>(std::chrono::milliseconds(Ms)));
+}
+
+std::string JsonText(std::string_view SystemText) { return SystemToUtf8(OutputText(SystemText)); }
 
 std::string JsonReportText(const TCatalogue& Catalogue, const TSnapshot& Snapshot) {
     static const TNodeData kEmpty;
@@ -99,6 +115,7 @@ std::string JsonReportText(const TCatalogue& Catalogue, const TSnapshot& Snapsho
         Object["image_state"] = State ? TJson(State) : TJson(nullptr);
         Object["language"] = JsonText(Data.LanguageName);
         Object["priority_class"] = Data.PriorityClass;
+        AddTimes(Object, Data.Times);
         Object["package"] = Package(Data);
         Object["explanation"] = JsonText(Data.Explanation);
         Text += Line(Object);

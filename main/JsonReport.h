@@ -23,8 +23,13 @@ struct TSnapshot {
 // ISO 8601 in UTC with milliseconds.
 std::string SnapshotTime(std::chrono::system_clock::time_point Time);
 
-// Text in the system's encoding as UTF-8; a byte that is no part of valid
-// UTF-8 (file names are bytes on Linux) becomes the four characters "\xNN".
+// A FILETIME count as ISO 8601 in UTC with milliseconds (cut, not rounded);
+// empty for a count with the top bit set, which names no time.
+std::string FileTimeUtcText(TFileTime Time);
+
+// Text in the system's encoding as OutputText writes it, in UTF-8: a byte that
+// is no part of valid UTF-8 (file names are bytes on Linux) becomes the four
+// characters "\xNN".
 std::string JsonText(std::string_view SystemText);
 
 // One line per node of the catalogue.

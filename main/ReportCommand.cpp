@@ -6,7 +6,7 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/Provenance.h"
 #include "catalogue/Risk.h"
-#include "common/WholeFile.h"
+#include "common/SystemText.h"
 #include "main/JsonReport.h"
 #include "report/Report.h"
 #include "resources/StringTable.h"
@@ -22,11 +22,21 @@ int UsageError(std::ostream& Err, const std::string& Message) {
     return kExitUsage;
 }
 
-int WriteOut(std::ostream& Out, std::ostream& Err, const std::string& Text) {
-    Out << Text;
-    Out.flush();
-    if (!Out) {
-        Err << kProgram << ": " << LoadStr(TStringId::sCmdCannotWriteOutput) << "\n";
+int WriteOut(IStandardOutput& Out, std::ostream& Err, const std::string& Text) {
+    std::string Reason;
+    if (!Out.Write(Text, Reason)) {
+        Err << kProgram << ": " << FormatStr(TStringId::sCmdCannotWriteOutput, {Reason}) << "\n";
+        return kExitWriteFailed;
+    }
+    return kExitSuccess;
+}
+
+// The report in a file, or a message saying why it is not there.
+int WriteToFile(const std::string& FileName, std::ostream& Err, const std::string& Text) {
+    try {
+        WriteReportFile(FileName, Text);
+    } catch (const EStreamError& Error) {
+        Err << kProgram << ": " << Error.what() << "\n";
         return kExitWriteFailed;
     }
     return kExitSuccess;
@@ -69,7 +79,7 @@ std::string FilesListing(const std::vector<TNodeData>& Files) {
 }
 
 int RunReportCommand(const std::vector<std::string>& Arguments, IProcessSource& Processes, IVersionApi& Versions,
-                     std::ostream& Out, std::ostream& Err) {
+                     IStandardOutput& Out, std::ostream& Err) {
     TOptions Options;
     bool OptionsEnded = false;
     for (const std::string& Argument : Arguments) {
@@ -90,7 +100,7 @@ int RunReportCommand(const std::vector<std::string>& Arguments, IProcessSource& 
         } else if (Argument == "--json") {
             Options.Json = true;
         } else {
-            return UsageError(Err, FormatStr(TStringId::sCmdUnknownOption, {Argument}));
+            return UsageError(Err, FormatStr(TStringId::sCmdUnknownOption, {MessageText(Argument)}));
         }
     }
 
@@ -109,7 +119,7 @@ int RunReportCommand(const std::vector<std::string>& Arguments, IProcessSource& 
         for (const TNodeData& Data : Files) {
             if (Data.RiskLevel == rlUndetermined) {
                 Unexamined = true;
-                Err << kProgram << ": " << Data.ImagePath << ": " << Data.Remark << "\n";
+                Err << kProgram << ": " << MessageText(Data.ImagePath) << ": " << Data.Remark << "\n";
             }
             if (Options.Json)
                 Text += JsonFileLine(Data.ImagePath, Data, Snapshot);
@@ -123,28 +133,10 @@ int RunReportCommand(const std::vector<std::string>& Arguments, IProcessSource& 
     TStVersionInfo VersionInfo(nullptr, Versions);
     TCatalogue Catalogue(Processes, VersionInfo);
     Catalogue.ReloadCatalogue();
-    const bool ToOut = Options.Operands.empty() || Options.Operands[0] == "-";
-    if (!Options.Json) {
-        if (ToOut)
-            return WriteOut(Out, Err, ReportText(Catalogue));
-        try {
-            WriteReport(Catalogue, Options.Operands[0]);
-        } catch (const EFCreateError& Error) {
-            Err << kProgram << ": " << Error.what() << "\n";
-            return kExitWriteFailed;
-        }
-        return kExitSuccess;
-    }
-    const std::string Text = JsonReportText(Catalogue, Snapshot);
-    if (ToOut)
+    const std::string Text = Options.Json ? JsonReportText(Catalogue, Snapshot) : ReportText(Catalogue);
+    if (Options.Operands.empty() || Options.Operands[0] == "-")
         return WriteOut(Out, Err, Text);
-    std::string Error;
-    if (!WriteWholeFile(Options.Operands[0], Text, Error)) {
-        Err << kProgram << ": "
-            << FormatStr(TStringId::sReportCannotCreate, {ExpandFileName(Options.Operands[0]), Error}) << "\n";
-        return kExitWriteFailed;
-    }
-    return kExitSuccess;
+    return WriteToFile(Options.Operands[0], Err, Text);
 }
 
 }  // namespace quorvane

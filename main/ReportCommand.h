@@ -4,6 +4,7 @@
 
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "catalogue/NodeData.h"
@@ -18,10 +19,20 @@ constexpr int kExitWriteFailed = 1;  // the report or the listing could not be w
 constexpr int kExitFileUnexamined = 1;  // a file given to --files could not be examined
 constexpr int kExitUsage = 2;  // unknown option or wrong arguments
 
+// Where the command's output goes when no file is named: the program's
+// standard output, or a text in the tests.
+class IStandardOutput {
+public:
+    virtual ~IStandardOutput() = default;
+    // Writes all of Text; false with the system's message in Reason.
+    virtual bool Write(std::string_view Text, std::string& Reason) = 0;
+};
+
 // Runs the command for Arguments (without the program's name). The report goes
-// to the file named or, for "-" or no name, to Out; messages go to Err.
+// to the file named or, for "-" or no name, to Out; messages go to Err, names
+// in them as MessageText shows them.
 int RunReportCommand(const std::vector<std::string>& Arguments, IProcessSource& Processes, IVersionApi& Versions,
-                     std::ostream& Out, std::ostream& Err);
+                     IStandardOutput& Out, std::ostream& Err);
 
 // "quorvane-report --files": one record per path, rated by the risk rule,
 // with its explanation. A path that cannot be examined at all (missing,

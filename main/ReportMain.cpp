@@ -4,14 +4,28 @@
 #include <string>
 #include <vector>
 
+#include "common/WholeFile.h"
 #include "main/ReportCommand.h"
 #include "probes/Probes.h"
 #include "versioninfo/VersionApi.h"
 
+namespace {
+
+class TStandardOutput final : public quorvane::IStandardOutput {
+public:
+    bool Write(std::string_view Text, std::string& Reason) override {
+        return quorvane::WriteStandardOutput(Text, Reason);
+    }
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    quorvane::HoldClosedStandardDescriptors();
     std::setlocale(LC_ALL, "");
     const std::vector<std::string> Arguments(argv + 1, argv + argc);
     const auto Processes = quorvane::CreateSystemProcessSource();
     const auto Versions = quorvane::CreateSystemVersionApi();
-    return quorvane::RunReportCommand(Arguments, *Processes, *Versions, std::cout, std::cerr);
+    TStandardOutput Out;
+    return quorvane::RunReportCommand(Arguments, *Processes, *Versions, Out, std::cerr);
 }

@@ -1,11 +1,9 @@
 #include "report/Report.h"
 
-#include <cstdio>
-#include <vector>
-
 #include "catalogue/Catalogue.h"
 #include "catalogue/PathText.h"
 #include "catalogue/Risk.h"
+#include "common/SystemText.h"
 #include "common/WholeFile.h"
 #include "resources/StringTable.h"
 
@@ -34,26 +32,10 @@ void AppendLine(std::string& Text, const TCatalogueNode& Node) {
     });
 }
 
-std::string FormatMessage(const std::string& Format, const std::string& First, const std::string& Second) {
-    // The format holds two "%s"; anything else in it stays as it is.
-    std::string Text;
-    const std::string* Arguments[] = {&First, &Second};
-    std::size_t Next = 0;
-    for (std::size_t I = 0; I < Format.size(); ++I) {
-        if (Format.compare(I, 2, "%s") == 0 && Next < 2) {
-            Text += *Arguments[Next++];
-            ++I;
-        } else {
-            Text += Format[I];
-        }
-    }
-    return Text;
-}
-
 }  // namespace
 
 std::string ReportField(const std::string& Value) {
-    std::string Field = Value;
+    std::string Field = OutputText(Value);
     for (char& C : Field)
         if (C == '\t' || C == '\r' || C == '\n')
             C = ' ';
@@ -79,10 +61,17 @@ std::string ReportText(const TCatalogue& Catalogue) {
 }
 
 void WriteReport(const TCatalogue& Catalogue, const std::string& FileName) {
-    std::string Error;
-    if (!WriteWholeFile(FileName, ReportText(Catalogue), Error))
-        throw EFCreateError(
-            FormatMessage(LoadStr(TStringId::sReportCannotCreate), ExpandFileName(FileName), Error));
+    WriteReportFile(FileName, ReportText(Catalogue));
+}
+
+void WriteReportFile(const std::string& FileName, std::string_view Text) {
+    TWriteFailure Failure;
+    if (WriteWholeFile(FileName, Text, Failure))
+        return;
+    const std::string Name = MessageText(ExpandFileName(FileName));
+    if (Failure.Step == TWriteFailure::Write)
+        throw EWriteError(FormatStr(TStringId::sReportCannotWrite, {Name, Failure.Reason}));
+    throw EFCreateError(FormatStr(TStringId::sReportCannotCreate, {Name, Failure.Reason}));
 }
 
 }  // namespace quorvane

@@ -18,17 +18,46 @@ packages=(
   xvfb xauth                                    # a virtual display for window runs without one
   procps                                        # ps, the benchmarks' reference
   clang-14 libclang-rt-14-dev                   # libFuzzer and its sanitizers for tests/fuzz
+  python3-jsonschema                            # holds the JSON report to its schema in the tests
 )
 
+# Installed: unpacked and configured. A package whose triggers are still to
+# run (another apt run is processing them) is installed as well.
+declare -A installed=()
+while read -r name status; do
+  case "$status" in
+    installed|triggers-pending|triggers-awaited) installed[$name]=1 ;;
+  esac
+done < <(dpkg-query -W -f='${Package} ${db:Status-Status}\n' "${packages[@]}" 2>/dev/null || true)
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  [ -n "${installed[$p]:-}" ] || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "Installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+
+# Another apt run (unattended upgrades, a second build) may hold the package
+# manager's lock: wait for it rather than fail.
+lock_wait=600
+# (The environment goes through env: sudo would drop it.)
+apt_get() { $sudo env LC_ALL=C DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout="$lock_wait" "$@"; }
+
+# The lock of the package lists, which "apt-get update" takes, is one that
+# DPkg::Lock::Timeout does not wait for: retry while another run holds it.
+update_lists() {
+  local deadline=$((SECONDS + lock_wait)) output
+  until output=$(apt_get update -qq 2>&1); do
+    if ! grep -q 'Could not get lock' <<<"$output" || [ "$SECONDS" -ge "$deadline" ]; then
+      printf '%s\n' "$output" >&2
+      return 1
+    fi
+    sleep 2
+  done
+  [ -z "$output" ] || printf '%s\n' "$output" >&2
+}
+
+update_lists
+apt_get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

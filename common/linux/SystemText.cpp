@@ -3,11 +3,17 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/Utf8.h"
+
 namespace quorvane {
 
 std::string Utf8ToSystem(std::string_view Utf8) { return std::string(Utf8); }
 
 std::string SystemToUtf8(std::string_view Text) { return std::string(Text); }
+
+std::string OutputText(std::string_view Text) { return EscapeBytes(Text, {.InvalidUtf8 = true}); }
+
+std::string MessageText(std::string_view Text) { return EscapeBytes(Text, {.InvalidUtf8 = true, .Controls = true}); }
 
 std::string LastSystemErrorText() {
     const int Error = errno;

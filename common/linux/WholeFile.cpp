@@ -101,23 +101,24 @@ std::string FinalTarget(std::string Name) {
     return Name;  // a loop of links: the open below reports it
 }
 
-bool Fail(int Errno, std::string& Error) {
-    Error = ErrnoText(Errno);
+bool Fail(int Errno, TWriteFailure::TStep Step, TWriteFailure& Failure) {
+    Failure.Step = Step;
+    Failure.Reason = ErrnoText(Errno);
     return false;
 }
 
 // A terminal, a pipe, a device or a descriptor the shell opened: written where
 // it stands, never truncated or replaced (a shell's ">>" stays an append).
-bool WriteToDescriptor(int Fd, std::string_view Contents, std::string& Error) {
-    const int Failure = WriteAll(Fd, Contents);
-    return Failure == 0 || Fail(Failure, Error);
+bool WriteToDescriptor(int Fd, std::string_view Contents, TWriteFailure& Failure) {
+    const int Errno = WriteAll(Fd, Contents);
+    return Errno == 0 || Fail(Errno, TWriteFailure::Write, Failure);
 }
 
 // Writes over the existing file itself: same inode, so its owner, group, mode,
 // hard links and other attributes stay. The new text goes over the old one
 // and only then is the rest cut off; if a write fails, the old text (read
 // first) is put back, so the previous report stays whole.
-bool WriteInPlace(int Fd, const std::string& Target, std::string_view Contents, std::string& Error) {
+bool WriteInPlace(int Fd, const std::string& Target, std::string_view Contents, TWriteFailure& Failure) {
     std::string Old;
     bool Restorable = false;
     {
@@ -131,18 +132,18 @@ bool WriteInPlace(int Fd, const std::string& Target, std::string_view Contents, 
             Restorable = Got == 0;
         }
     }
-    int Failure = WriteAll(Fd, Contents, 0);
-    if (Failure == 0 && ::ftruncate(Fd, static_cast<off_t>(Contents.size())) != 0)
-        Failure = errno;
-    if (Failure == 0 && ::fsync(Fd) != 0 && errno != EINVAL)
-        Failure = errno;
-    if (Failure != 0 && Restorable) {
+    int Errno = WriteAll(Fd, Contents, 0);
+    if (Errno == 0 && ::ftruncate(Fd, static_cast<off_t>(Contents.size())) != 0)
+        Errno = errno;
+    if (Errno == 0 && ::fsync(Fd) != 0 && errno != EINVAL)
+        Errno = errno;
+    if (Errno != 0 && Restorable) {
         // The old text fits where it was: its blocks are still allocated.
         WriteAll(Fd, Old, 0);
         if (::ftruncate(Fd, static_cast<off_t>(Old.size())) == 0)
             ::fsync(Fd);
     }
-    return Failure == 0 || Fail(Failure, Error);
+    return Errno == 0 || Fail(Errno, TWriteFailure::Write, Failure);
 }
 
 // Writes a new file next to Target and renames it over Target, so that a
@@ -151,7 +152,7 @@ bool WriteInPlace(int Fd, const std::string& Target, std::string_view Contents, 
 // rename cannot keep what the file had (the folder takes no new file, or the
 // owner cannot be given): the caller then writes in place.
 bool WriteByRename(const std::string& Target, const struct stat* Existing, std::string_view Contents,
-                   std::string& Error, bool& Retry) {
+                   TWriteFailure& Failure, bool& Retry) {
     Retry = false;
     // A short name of its own: a temporary name built from the target's name
     // would exceed the 255 bytes of a name where the target's nearly fills them.
@@ -159,12 +160,12 @@ bool WriteByRename(const std::string& Target, const struct stat* Existing, std::
     TDescriptor File(::mkstemp(Temporary.data()));
     if (File.Fd() < 0) {
         Retry = Existing != nullptr;
-        return Fail(errno, Error);
+        return Fail(errno, TWriteFailure::Create, Failure);
     }
-    const auto Abandon = [&](int Errno) {
+    const auto Abandon = [&](int Errno, TWriteFailure::TStep Step) {
         File.Close();
         ::unlink(Temporary.c_str());
-        return Fail(Errno, Error);
+        return Fail(Errno, Step, Failure);
     };
 
     mode_t Mode = 0;
@@ -173,7 +174,7 @@ bool WriteByRename(const std::string& Target, const struct stat* Existing, std::
         if ((Existing->st_uid != ::geteuid() || Existing->st_gid != ::getegid()) &&
             ::fchown(File.Fd(), Existing->st_uid, Existing->st_gid) != 0) {
             Retry = true;
-            return Abandon(errno);
+            return Abandon(errno, TWriteFailure::Create);
         }
         Mode = Existing->st_mode & 07777;
     } else {
@@ -183,19 +184,19 @@ bool WriteByRename(const std::string& Target, const struct stat* Existing, std::
         Mode = 0666 & ~Mask;
     }
     if (::fchmod(File.Fd(), Mode) != 0)
-        return Abandon(errno);
-    if (const int Failure = WriteAll(File.Fd(), Contents))
-        return Abandon(Failure);
+        return Abandon(errno, TWriteFailure::Create);
+    if (const int Errno = WriteAll(File.Fd(), Contents))
+        return Abandon(Errno, TWriteFailure::Write);
     if (::fsync(File.Fd()) != 0)
-        return Abandon(errno);
-    if (const int Failure = File.Close()) {
+        return Abandon(errno, TWriteFailure::Write);
+    if (const int Errno = File.Close()) {
         ::unlink(Temporary.c_str());
-        return Fail(Failure, Error);
+        return Fail(Errno, TWriteFailure::Write, Failure);
     }
     if (::rename(Temporary.c_str(), Target.c_str()) != 0) {
-        const int Failure = errno;
+        const int Errno = errno;
         ::unlink(Temporary.c_str());
-        return Fail(Failure, Error);
+        return Fail(Errno, TWriteFailure::Create, Failure);
     }
     return true;
 }
@@ -213,41 +214,62 @@ bool WriteByRename(const std::string& Target, const struct stat* Existing, std::
 // - a file with hard links, whose owner a new file cannot get, or in a folder
 //   that takes no new file: in place, with the old text put back on failure.
 // Links are followed to their final target, which is made if it is missing.
-bool WriteWholeFile(const std::string& FileName, std::string_view Contents, std::string& Error) {
+bool WriteWholeFile(const std::string& FileName, std::string_view Contents, TWriteFailure& Failure) {
     if (const std::optional<int> Fd = OwnDescriptor(FileName)) {
         if (::fcntl(*Fd, F_GETFL) == -1)
-            return Fail(errno, Error);
-        return WriteToDescriptor(*Fd, Contents, Error);
+            return Fail(errno, TWriteFailure::Create, Failure);
+        return WriteToDescriptor(*Fd, Contents, Failure);
     }
 
     const std::string Target = FinalTarget(FileName);
     struct stat Existing;
     if (::stat(Target.c_str(), &Existing) != 0) {
         if (errno != ENOENT)
-            return Fail(errno, Error);
+            return Fail(errno, TWriteFailure::Create, Failure);
         bool Retry = false;
-        return WriteByRename(Target, nullptr, Contents, Error, Retry);
+        return WriteByRename(Target, nullptr, Contents, Failure, Retry);
     }
     if (!S_ISREG(Existing.st_mode)) {
         const TDescriptor File(::open(Target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
-        return File.Fd() >= 0 ? WriteToDescriptor(File.Fd(), Contents, Error) : Fail(errno, Error);
+        return File.Fd() >= 0 ? WriteToDescriptor(File.Fd(), Contents, Failure)
+                              : Fail(errno, TWriteFailure::Create, Failure);
     }
 
     // The system's own answer to "may this file be written", with no change.
     TDescriptor File(::open(Target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (File.Fd() < 0)
-        return Fail(errno, Error);
+        return Fail(errno, TWriteFailure::Create, Failure);
     if (Existing.st_nlink == 1) {
         bool Retry = false;
-        if (WriteByRename(Target, &Existing, Contents, Error, Retry))
+        if (WriteByRename(Target, &Existing, Contents, Failure, Retry))
             return true;
         if (!Retry)
             return false;
-        Error.clear();
+        Failure = {};
     }
-    const bool Ok = WriteInPlace(File.Fd(), Target, Contents, Error);
-    const int CloseFailure = File.Close();
-    return Ok && (CloseFailure == 0 || Fail(CloseFailure, Error));
+    const bool Ok = WriteInPlace(File.Fd(), Target, Contents, Failure);
+    const int CloseErrno = File.Close();
+    return Ok && (CloseErrno == 0 || Fail(CloseErrno, TWriteFailure::Write, Failure));
+}
+
+void HoldClosedStandardDescriptors() {
+    for (int Fd = STDIN_FILENO; Fd <= STDERR_FILENO; ++Fd) {
+        if (::fcntl(Fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        // The lowest free descriptor: Fd itself.
+        const int Null = ::open("/dev/null", (Fd == STDIN_FILENO ? O_WRONLY : O_RDONLY) | O_CLOEXEC);
+        if (Null >= 0 && Null != Fd) {
+            ::dup2(Null, Fd);
+            ::close(Null);
+        }
+    }
+}
+
+bool WriteStandardOutput(std::string_view Contents, std::string& Reason) {
+    const int Errno = WriteAll(STDOUT_FILENO, Contents);
+    if (Errno != 0)
+        Reason = ErrnoText(Errno);
+    return Errno == 0;
 }
 
 }  // namespace quorvane

@@ -4,6 +4,7 @@
 
 #include <climits>
 
+#include "common/Utf8.h"
 #include "common/win32/Win32Text.h"
 
 namespace quorvane {
@@ -46,6 +47,10 @@ std::string Recode(std::string_view Text, UINT From, UINT To) {
 std::string Utf8ToSystem(std::string_view Utf8) { return Recode(Utf8, CP_UTF8, CP_ACP); }
 
 std::string SystemToUtf8(std::string_view Text) { return Recode(Text, CP_ACP, CP_UTF8); }
+
+std::string OutputText(std::string_view Text) { return std::string(Text); }
+
+std::string MessageText(std::string_view Text) { return EscapeBytes(Text, {.Controls = true}); }
 
 std::string LastSystemErrorText() { return Win32MessageText(::GetLastError()); }
 

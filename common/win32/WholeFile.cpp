@@ -22,17 +22,21 @@ bool WriteAll(HANDLE File, std::string_view Contents) {
     return true;
 }
 
-// Writes into the open handle and closes it; answers false with the first failure's text.
-bool WriteAndClose(HANDLE File, std::string_view Contents, bool Flush, std::string& Error) {
+bool Fail(DWORD Error, TWriteFailure::TStep Step, TWriteFailure& Failure) {
+    Failure.Step = Step;
+    Failure.Reason = Win32MessageText(Error);
+    return false;
+}
+
+// Writes into the open handle and closes it; answers false with the first failure.
+bool WriteAndClose(HANDLE File, std::string_view Contents, bool Flush, TWriteFailure& Failure) {
     bool Ok = WriteAll(File, Contents) && (!Flush || ::FlushFileBuffers(File));
-    DWORD Failure = Ok ? 0 : ::GetLastError();
+    DWORD Error = Ok ? 0 : ::GetLastError();
     if (!::CloseHandle(File) && Ok) {
         Ok = false;
-        Failure = ::GetLastError();
+        Error = ::GetLastError();
     }
-    if (!Ok)
-        Error = Win32MessageText(Failure);
-    return Ok;
+    return Ok || Fail(Error, TWriteFailure::Write, Failure);
 }
 
 // The folder of Name, for the temporary file beside it. A separator that
@@ -49,50 +53,57 @@ std::string FolderOf(const std::string& Name) {
 
 }  // namespace
 
-bool WriteWholeFile(const std::string& FileName, std::string_view Contents, std::string& Error) {
+bool WriteWholeFile(const std::string& FileName, std::string_view Contents, TWriteFailure& Failure) {
     // A read-only file is refused as Windows refuses to open it for writing
     // (even for administrators); checked here too, since Wine run as root on
     // Linux would open it.
     const DWORD Attributes = ::GetFileAttributesA(FileName.c_str());
     if (Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_READONLY) &&
-        !(Attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        Error = Win32MessageText(ERROR_ACCESS_DENIED);
-        return false;
-    }
+        !(Attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Fail(ERROR_ACCESS_DENIED, TWriteFailure::Create, Failure);
     // An existing target that is no disk file (a device such as NUL, a pipe) is written directly.
     HANDLE Existing = ::CreateFileA(FileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (Existing != INVALID_HANDLE_VALUE) {
         if (::GetFileType(Existing) != FILE_TYPE_DISK)
-            return WriteAndClose(Existing, Contents, false, Error);
+            return WriteAndClose(Existing, Contents, false, Failure);
         ::CloseHandle(Existing);
-    } else if (const DWORD Failure = ::GetLastError();
-               Failure != ERROR_FILE_NOT_FOUND && Failure != ERROR_PATH_NOT_FOUND) {
+    } else if (const DWORD Error = ::GetLastError(); Error != ERROR_FILE_NOT_FOUND && Error != ERROR_PATH_NOT_FOUND) {
         // A file that may not be written (read-only, held by another program)
         // is refused as Windows refuses to open it, not replaced behind its back.
-        Error = Win32MessageText(Failure);
-        return false;
+        return Fail(Error, TWriteFailure::Create, Failure);
     }
 
     char Temporary[MAX_PATH + 16];
-    if (!::GetTempFileNameA(FolderOf(FileName).c_str(), "qrv", 0, Temporary)) {
-        Error = Win32MessageText(::GetLastError());
-        return false;
-    }
+    if (!::GetTempFileNameA(FolderOf(FileName).c_str(), "qrv", 0, Temporary))
+        return Fail(::GetLastError(), TWriteFailure::Create, Failure);
     HANDLE File = ::CreateFileA(Temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (File == INVALID_HANDLE_VALUE) {
-        Error = Win32MessageText(::GetLastError());
+        Fail(::GetLastError(), TWriteFailure::Create, Failure);
         ::DeleteFileA(Temporary);
         return false;
     }
-    bool Ok = WriteAndClose(File, Contents, true, Error);
-    if (Ok && !::MoveFileExA(Temporary, FileName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        Ok = false;
-        Error = Win32MessageText(::GetLastError());
-    }
+    bool Ok = WriteAndClose(File, Contents, true, Failure);
+    if (Ok && !::MoveFileExA(Temporary, FileName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        Ok = Fail(::GetLastError(), TWriteFailure::Create, Failure);
     if (!Ok)
         ::DeleteFileA(Temporary);
     return Ok;
+}
+
+void HoldClosedStandardDescriptors() {}
+
+bool WriteStandardOutput(std::string_view Contents, std::string& Reason) {
+    // Straight to the handle: no C runtime between, so nothing turns LF into CR LF.
+    const HANDLE Output = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    if (Output == nullptr || Output == INVALID_HANDLE_VALUE) {
+        Reason = Win32MessageText(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    if (WriteAll(Output, Contents))
+        return true;
+    Reason = Win32MessageText(::GetLastError());
+    return false;
 }
 
 std::string ExpandFileName(const std::string& FileName) {

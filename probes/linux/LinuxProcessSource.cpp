@@ -24,6 +24,13 @@ namespace {
 constexpr std::string_view kDeletedSuffix = " (deleted)";
 // No /proc file we read is larger in practice; a larger one is cut here.
 constexpr std::size_t kReadLimit = 64u << 20;
+// 1970-01-01 as a FILETIME count.
+constexpr TFileTime kUnixEpoch = 116'444'736'000'000'000ULL;
+constexpr TFileTime kFileTimeTicksPerSecond = 1000 * kFileTimeTicksPerMs;
+// The last second since 1970 that both time_t and a FILETIME count hold.
+constexpr std::uint64_t kLastUnixSecond =
+    std::min<std::uint64_t>(std::numeric_limits<std::time_t>::max(),
+                            (std::numeric_limits<TFileTime>::max() / 2 - kUnixEpoch) / kFileTimeTicksPerSecond);
 
 // One read, repeated when a signal interrupts it.
 ssize_t ReadChunk(int Fd, char* Chunk, std::size_t Size) {
@@ -235,15 +242,15 @@ std::string TLinuxProcessSource::ProcessName(std::uint32_t ProcessId, const TWal
             Path.remove_suffix(kDeletedSuffix.size());
         const std::string_view Name = proc::LastComponent(Path);
         if (!Name.empty())
-            return proc::ValidUtf8(Name);
+            return std::string(Name);
     }
     if (ReadText(ProcessPath(ProcessId, "cmdline"), FBuffer, Error)) {
         const std::string_view CommandLine = FBuffer;
         const std::string_view Name = proc::LastComponent(CommandLine.substr(0, CommandLine.find('\0')));
         if (!Name.empty())
-            return proc::ValidUtf8(Name);
+            return std::string(Name);
     }
-    return proc::ValidUtf8(Facts.Stat.Name);
+    return Facts.Stat.Name;
 }
 
 TLinuxProcessSource::TWalkFacts* TLinuxProcessSource::WalkFactsOf(std::uint32_t ProcessId) {
@@ -406,7 +413,7 @@ std::string TLinuxProcessSource::HostName() {
     char Name[256] = {};
     if (::gethostname(Name, sizeof Name - 1) != 0)
         return {};
-    return proc::ValidUtf8(Name);
+    return Name;
 }
 
 std::optional<std::uint64_t> TLinuxProcessSource::BootTime() {
@@ -421,6 +428,7 @@ std::optional<std::uint64_t> TLinuxProcessSource::BootTime() {
 bool TLinuxProcessSource::QueryProcessTimes(std::uint32_t ProcessId, std::string& StartTime, std::string& KernelTime,
                                             std::string& CpuTime, std::uint32_t& PriorityClass,
                                             std::string& Remark) {
+    FLastTimes = {};
     proc::TStatFields Stat;
     if (TWalkFacts* Walked = WalkFactsOf(ProcessId); Walked && !Walked->StatTaken) {
         Walked->StatTaken = true;
@@ -439,7 +447,7 @@ bool TLinuxProcessSource::QueryProcessTimes(std::uint32_t ProcessId, std::string
         return false;
 
     const std::uint64_t StartSeconds = *Boot + Stat.StartTicks / static_cast<std::uint64_t>(FClockTicks);
-    if (StartSeconds > static_cast<std::uint64_t>(std::numeric_limits<std::time_t>::max()))
+    if (StartSeconds > kLastUnixSecond)
         return false;
     const std::time_t Start = static_cast<std::time_t>(StartSeconds);
     std::tm Local{};
@@ -454,6 +462,7 @@ bool TLinuxProcessSource::QueryProcessTimes(std::uint32_t ProcessId, std::string
     Fields.Minute = static_cast<std::uint16_t>(Local.tm_min);
     Fields.Second = static_cast<std::uint16_t>(Local.tm_sec);
     StartTime = StartTimeText(Fields, FormatTime(nl_langinfo(D_FMT), Local), FormatTime(nl_langinfo(T_FMT), Local));
+    FLastTimes.StartUtc = kUnixEpoch + *Boot * kFileTimeTicksPerSecond + TicksToFileTime(Stat.StartTicks, FClockTicks);
 
     if (!FTimeSeparator)
         FTimeSeparator = LocaleTimeSeparator();
@@ -462,6 +471,8 @@ bool TLinuxProcessSource::QueryProcessTimes(std::uint32_t ProcessId, std::string
     const TFileTime User = TicksToFileTime(Stat.UserTicks, FClockTicks);
     KernelTime = DurationText(Kernel, Separator);
     CpuTime = CpuTimeText(Kernel, User, Separator);
+    FLastTimes.Kernel = Kernel;
+    FLastTimes.Cpu = Kernel + User;
     PriorityClass = proc::PriorityClassOf(Stat.Policy, Stat.Nice);
     return true;
 }

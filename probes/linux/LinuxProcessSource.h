@@ -44,6 +44,7 @@ public:
     TImageOrigin LastImageOrigin() override { return FLastOrigin; }
     bool QueryProcessTimes(std::uint32_t ProcessId, std::string& StartTime, std::string& KernelTime,
                            std::string& CpuTime, std::uint32_t& PriorityClass, std::string& Remark) override;
+    TProcessTimes LastProcessTimes() override { return FLastTimes; }
     std::string HostName() override;
 
 private:
@@ -74,6 +75,7 @@ private:
     std::optional<std::uint64_t> FBootTime;  // seconds since 1970; fixed while the system runs
     std::string FBuffer;  // reused by the reads of one walk
     TImageOrigin FLastOrigin;
+    TProcessTimes FLastTimes;
     std::vector<TWalkFacts> FWalk;  // by ascending id
     std::unordered_map<std::string, std::optional<struct stat>> FImageFiles;
     std::optional<char> FTimeSeparator;  // of the locale, asked once per walk

@@ -1,7 +1,5 @@
 #include "probes/linux/ProcFiles.h"
 
-#include "common/Utf8.h"
-
 #include <algorithm>
 #include <charconv>
 #include <limits>
@@ -232,10 +230,6 @@ std::string ImagePathOf(std::string_view Target, TImageState State) {
 std::string_view LastComponent(std::string_view Path) {
     const std::size_t Slash = Path.rfind('/');
     return Slash == std::string_view::npos ? Path : Path.substr(Slash + 1);
-}
-
-std::string ValidUtf8(std::string_view Text) {
-    return RepairUtf8(Text, [](unsigned char, std::string& Out) { Out += "\xEF\xBF\xBD"; });
 }
 
 }  // namespace quorvane::proc

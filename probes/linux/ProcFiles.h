@@ -91,8 +91,4 @@ std::string ImagePathOf(std::string_view Target, TImageState State);
 // The last path component; the whole text when it has no '/'.
 std::string_view LastComponent(std::string_view Path);
 
-// Text with every byte that starts no valid UTF-8 sequence replaced by U+FFFD,
-// so a process name never makes the report or the window invalid UTF-8.
-std::string ValidUtf8(std::string_view Text);
-
 }  // namespace quorvane::proc

@@ -79,7 +79,8 @@ public:
     TProcessTimesQuery(const TProcessTimesQuery&) = delete;
     TProcessTimesQuery& operator=(const TProcessTimesQuery&) = delete;
 
-    bool Run(std::string& StartTime, std::string& KernelTime, std::string& CpuTime, std::uint32_t& PriorityClass) {
+    bool Run(std::string& StartTime, std::string& KernelTime, std::string& CpuTime, std::uint32_t& PriorityClass,
+             TProcessTimes& Times) {
         TWin32Calls& Calls = Win32Calls();
         FILETIME Creation{}, Exit{}, Kernel{}, User{};
         if (!Calls.GetProcessTimes(FProcess, &Creation, &Exit, &Kernel, &User))
@@ -90,15 +91,18 @@ public:
             !Calls.FileTimeToSystemTime(&LocalCreation, &Start))
             return false;
         StartTime = StartTimeText(CalendarFields(Start), DateText(Start), TimeText(Start));
+        Times.StartUtc = Ticks(Creation);
 
         const char Separator = TimeSeparator();
         SYSTEMTIME Clock{};
         if (!Calls.FileTimeToSystemTime(&Kernel, &Clock))
             return false;
         KernelTime = DurationText(Ticks(Kernel), Separator);
+        Times.Kernel = Ticks(Kernel);
         if (!Calls.FileTimeToSystemTime(&User, &Clock))
             return false;
         CpuTime = CpuTimeText(Ticks(Kernel), Ticks(User), Separator);
+        Times.Cpu = Ticks(Kernel) + Ticks(User);
 
         // 0 when the call fails: stored as it comes.
         PriorityClass = Calls.GetPriorityClass(FProcess);
@@ -124,14 +128,21 @@ public:
 
     bool QueryProcessTimes(std::uint32_t ProcessId, std::string& StartTime, std::string& KernelTime,
                            std::string& CpuTime, std::uint32_t& PriorityClass, std::string& Remark) override {
-        return win32::QueryProcessTimes(ProcessId, StartTime, KernelTime, CpuTime, PriorityClass, Remark);
+        FLastTimes = {};
+        return win32::QueryProcessTimes(ProcessId, StartTime, KernelTime, CpuTime, PriorityClass, Remark,
+                                        FLastTimes);
     }
+
+    TProcessTimes LastProcessTimes() override { return FLastTimes; }
 
     std::string HostName() override {
         char Name[256] = {};
         DWORD Size = sizeof Name;
         return ::GetComputerNameExA(ComputerNameDnsHostname, Name, &Size) ? std::string(Name, Size) : std::string();
     }
+
+private:
+    TProcessTimes FLastTimes;
 };
 
 }  // namespace
@@ -212,7 +223,8 @@ std::string WindowsDirectory() {
 }
 
 bool QueryProcessTimes(std::uint32_t ProcessId, std::string& StartTime, std::string& KernelTime,
-                       std::string& CpuTime, std::uint32_t& PriorityClass, std::string& Remark) {
+                       std::string& CpuTime, std::uint32_t& PriorityClass, std::string& Remark,
+                       TProcessTimes& Times) {
     TWin32Calls& Calls = Win32Calls();
     const HANDLE Process = Calls.OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, ProcessId);
     if (!Process) {
@@ -220,7 +232,7 @@ bool QueryProcessTimes(std::uint32_t ProcessId, std::string& StartTime, std::str
         return false;
     }
     TProcessTimesQuery Query(Process);
-    return Query.Run(StartTime, KernelTime, CpuTime, PriorityClass);
+    return Query.Run(StartTime, KernelTime, CpuTime, PriorityClass, Times);
 }
 
 bool QueryPlatformVersion(TPlatformVersion& Version) {

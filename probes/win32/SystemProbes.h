@@ -32,10 +32,12 @@ bool QueryImageFile(std::uint32_t ProcessId, std::string& ImagePath, std::uint32
 std::string WindowsDirectory();
 
 // Start time in the user's date and time formats, kernel and CPU time as
-// durations, priority class. A failed OpenProcess writes the system's message
-// to Remark; later failures keep what was written before them.
+// durations, priority class; Times gets each time as a number where its text
+// is written. A failed OpenProcess writes the system's message to Remark;
+// later failures keep what was written before them.
 bool QueryProcessTimes(std::uint32_t ProcessId, std::string& StartTime, std::string& KernelTime,
-                       std::string& CpuTime, std::uint32_t& PriorityClass, std::string& Remark);
+                       std::string& CpuTime, std::uint32_t& PriorityClass, std::string& Remark,
+                       TProcessTimes& Times);
 
 // What the platform check reads of GetVersionExA.
 struct TPlatformVersion {

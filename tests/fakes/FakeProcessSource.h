@@ -23,6 +23,8 @@ struct TFakeProcess {
     std::string KernelTime = "00:00:01.000";
     std::string CpuTime = "00:00:02.500";
     std::uint32_t PriorityClass = 32;
+    // The same times as numbers: 2026-12-07 09:00:00.250 UTC, 2.5 s and 1 s.
+    TProcessTimes Times{134'411'076'002'500'000, 25'000'000, 10'000'000};
     std::optional<std::string> TimesRemark;
 };
 
@@ -80,6 +82,7 @@ public:
     bool QueryProcessTimes(std::uint32_t Id, std::string& StartTime, std::string& KernelTime, std::string& CpuTime,
                            std::uint32_t& PriorityClass, std::string& Remark) override {
         TimeQueries.push_back(Id);
+        FLastTimes = {};
         const TFakeProcess* P = Find(Id);
         if (!P)
             return false;
@@ -91,8 +94,11 @@ public:
         KernelTime = P->KernelTime;
         CpuTime = P->CpuTime;
         PriorityClass = P->PriorityClass;
+        FLastTimes = P->Times;
         return true;
     }
+
+    TProcessTimes LastProcessTimes() override { return FLastTimes; }
 
 private:
     const TFakeProcess* Find(std::uint32_t Id) const {
@@ -102,6 +108,7 @@ private:
 
     std::map<std::uint32_t, const TFakeProcess*> ById;
     TImageOrigin FLastOrigin;
+    TProcessTimes FLastTimes;
 };
 
 }  // namespace quorvane::testing

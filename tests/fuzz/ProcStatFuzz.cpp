@@ -1,9 +1,11 @@
 // The /proc texts of one process's stat and of the system's stat, and the
-// repair of names that are no valid UTF-8.
+// escaping of names for messages: always valid UTF-8 without control characters.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
+#include "common/Utf8.h"
 #include "fuzz/FuzzSeeds.h"
 #include "probes/linux/FakeProcRoot.h"
 #include "probes/linux/ProcFiles.h"
@@ -38,7 +40,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
         PriorityClassOf(Fields.Policy, Fields.Nice);
     BootTime(Text);
     OnlineProcessors(Text);
-    ValidUtf8(Text);
     LastComponent(Text);
+    const std::string Shown = quorvane::EscapeBytes(Text, {.InvalidUtf8 = true, .Controls = true});
+    for (std::size_t I = 0; I < Shown.size();) {
+        const std::size_t Length = quorvane::Utf8SequenceLength(Shown, I);
+        const auto Byte = static_cast<unsigned char>(Shown[I]);
+        if (Length == 0 || Byte < 0x20 || Byte == 0x7F)
+            __builtin_trap();
+        I += Length;
+    }
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "fakes/FakeProcessSource.h"
+#include "fakes/FakeStandardOutput.h"
 #include "fakes/FakeVersionApi.h"
 #include "catalogue/PathText.h"
 #include "main/ReportCommand.h"
@@ -18,6 +19,7 @@ namespace {
 using testing::FakeFile;
 using testing::ProcessWithImage;
 using testing::TFakeProcessSource;
+using testing::TFakeStandardOutput;
 using testing::TFakeVersionApi;
 namespace fs = std::filesystem;
 
@@ -38,20 +40,20 @@ protected:
     }
 
     int Run(std::vector<std::string> Arguments) {
-        Out.str({});
+        Out.Text.clear();
         Err.str({});
         return RunReportCommand(Arguments, Processes, Versions, Out, Err);
     }
 
     TFakeProcessSource Processes;
     TFakeVersionApi Versions;
-    std::ostringstream Out;
+    TFakeStandardOutput Out;
     std::ostringstream Err;
 };
 
 TEST_F(ReportCommandTest, WritesTheReportToStandardOutputOrToTheFileNamed) {
     ASSERT_EQ(Run({}), kExitSuccess);
-    const std::string Report = Out.str();
+    const std::string Report = Out.Text;
     EXPECT_TRUE(Err.str().empty());
     EXPECT_EQ(Report.rfind("Name\tPfad\tHersteller", 0), 0u);
     const std::string InitLine =
@@ -60,13 +62,13 @@ TEST_F(ReportCommandTest, WritesTheReportToStandardOutputOrToTheFileNamed) {
     EXPECT_NE(Report.find("\r\ntool\t" + DirectoryPart("/opt/tool") + "\t\t\t\t7\tinit\t"), std::string::npos);
 
     ASSERT_EQ(Run({"-"}), kExitSuccess);
-    EXPECT_EQ(Out.str(), Report);
+    EXPECT_EQ(Out.Text, Report);
 
     const fs::path Folder = fs::temp_directory_path() / ("report-command-" + std::to_string(std::random_device{}()));
     fs::create_directories(Folder);
     const fs::path File = Folder / "-starts-with-dash.txt";
     ASSERT_EQ(Run({"--", File.string()}), kExitSuccess);
-    EXPECT_TRUE(Out.str().empty());
+    EXPECT_TRUE(Out.Text.empty());
     {
         std::ifstream Written(File, std::ios::binary);
         EXPECT_EQ(std::string(std::istreambuf_iterator<char>(Written), {}), Report);
@@ -74,22 +76,27 @@ TEST_F(ReportCommandTest, WritesTheReportToStandardOutputOrToTheFileNamed) {
     fs::remove_all(Folder);
 }
 
-TEST_F(ReportCommandTest, AFileThatCannotBeWrittenGivesAMessageAndExitCodeOne) {
+TEST_F(ReportCommandTest, AnOutputThatCannotBeWrittenGivesTheSystemsReasonAndExitCodeOne) {
+    // A file that cannot be created, one that takes no data, a name that
+    // would break the message's line: each says which file and why.
     const std::string Missing = (fs::temp_directory_path() / "no-such-folder-of-quorvane" / "r.txt").string();
-    EXPECT_EQ(Run({Missing}), kExitWriteFailed);
-    EXPECT_TRUE(Out.str().empty());
-#ifdef _WIN32
-    EXPECT_EQ(Err.str().rfind("quorvane-report: Datei \"", 0), 0u) << Err.str();
-    EXPECT_NE(Err.str().find("r.txt\" kann nicht erstellt werden. "), std::string::npos) << Err.str();
-#else
-    EXPECT_EQ(Err.str(), "quorvane-report: Datei \"" + Missing +
-                             "\" kann nicht erstellt werden. No such file or directory\n");
-#endif
+    const std::pair<std::vector<std::string>, std::string> Cases[] = {
+        {{Missing}, "Datei \"" + Missing + "\" kann nicht erstellt werden. No such file or directory"},
+        {{"--json", "/dev/full"}, "Datei \"/dev/full\" kann nicht geschrieben werden. No space left on device"},
+        {{Missing + "\n\x1b[2J"},
+         "Datei \"" + Missing + "\\x0a\\x1b[2J\" kann nicht erstellt werden. No such file or directory"},
+    };
+    for (const auto& [Arguments, Message] : Cases) {
+        EXPECT_EQ(Run(Arguments), kExitWriteFailed);
+        EXPECT_TRUE(Out.Text.empty());
+        EXPECT_EQ(Err.str(), "quorvane-report: " + Message + "\n");
+    }
 
-    // A standard output that fails.
-    Out.setstate(std::ios::badbit);
-    EXPECT_EQ(RunReportCommand({}, Processes, Versions, Out, Err), kExitWriteFailed);
-    EXPECT_NE(Err.str().find("Standardausgabe"), std::string::npos);
+    Out.Failure = "Broken pipe";
+    for (const std::vector<std::string>& Arguments : {std::vector<std::string>{}, {"--files", "/sbin/init"}, {"--help"}}) {
+        EXPECT_EQ(Run(Arguments), kExitWriteFailed);
+        EXPECT_EQ(Err.str(), "quorvane-report: Die Standardausgabe kann nicht geschrieben werden. Broken pipe\n");
+    }
 }
 
 TEST_F(ReportCommandTest, WrongArgumentsAreRefusedWithExitCodeTwo) {
@@ -97,34 +104,36 @@ TEST_F(ReportCommandTest, WrongArgumentsAreRefusedWithExitCodeTwo) {
         {"-x"}, {"--bogus"}, {"--files"}, {"a.txt", "b.txt"}, {"a.txt", "--files", "/bin/sh"}, {"--", "a", "b"}};
     for (const auto& Arguments : Wrong) {
         EXPECT_EQ(Run(Arguments), kExitUsage) << Arguments[0];
-        EXPECT_TRUE(Out.str().empty());
+        EXPECT_TRUE(Out.Text.empty());
         EXPECT_NE(Err.str().find("quorvane-report --help"), std::string::npos) << Err.str();
     }
     EXPECT_EQ(Run({"--bogus"}), kExitUsage);
     EXPECT_NE(Err.str().find("\"--bogus\""), std::string::npos);
+    EXPECT_EQ(Run({"--bo\rgus\x7f"}), kExitUsage);
+    EXPECT_NE(Err.str().find("\"--bo\\x0dgus\\x7f\""), std::string::npos) << Err.str();
     EXPECT_TRUE(Processes.ImageQueries.empty());  // nothing was loaded
 }
 
 TEST_F(ReportCommandTest, HelpExplainsBothForms) {
     ASSERT_EQ(Run({"--help"}), kExitSuccess);
-    EXPECT_NE(Out.str().find("quorvane-report [--json] [DATEI | -]"), std::string::npos);
-    EXPECT_NE(Out.str().find("quorvane-report --files [--json] PFAD..."), std::string::npos);
-    EXPECT_NE(Out.str().find("sich eine Datei von --files nicht untersuchen lässt"), std::string::npos);
+    EXPECT_NE(Out.Text.find("quorvane-report [--json] [DATEI | -]"), std::string::npos);
+    EXPECT_NE(Out.Text.find("quorvane-report --files [--json] PFAD..."), std::string::npos);
+    EXPECT_NE(Out.Text.find("sich eine Datei von --files nicht untersuchen lässt"), std::string::npos);
     EXPECT_TRUE(Err.str().empty());
     EXPECT_TRUE(Processes.ImageQueries.empty());
 }
 
 TEST_F(ReportCommandTest, VersionNamesTheProgramAndLoadsNothing) {
     ASSERT_EQ(Run({"--version"}), kExitSuccess);
-    EXPECT_EQ(Out.str(), "quorvane-report 1.2.0.0\n");
+    EXPECT_EQ(Out.Text, "quorvane-report 1.2.0.0\n");
     EXPECT_TRUE(Err.str().empty());
     EXPECT_TRUE(Processes.ImageQueries.empty());
     ASSERT_EQ(Run({"--help"}), kExitSuccess);
-    EXPECT_NE(Out.str().find("quorvane-report --version"), std::string::npos) << "the help names the option";
+    EXPECT_NE(Out.Text.find("quorvane-report --version"), std::string::npos) << "the help names the option";
     // After the first path of "--files" it is a file name like any other.
     Versions.Problems["--version"] = "No such file or directory";
     EXPECT_EQ(Run({"--files", "/sbin/init", "--version"}), kExitFileUnexamined);
-    EXPECT_NE(Out.str().find("\r\n--version\t"), std::string::npos) << Out.str();
+    EXPECT_NE(Out.Text.find("\r\n--version\t"), std::string::npos) << Out.Text;
 }
 
 
@@ -157,9 +166,9 @@ TEST_F(ReportCommandTest, FilesAreListedWithTheirValuesRemarkRatingAndExplanatio
     const std::string Slight = Text(TStringId::sRiskSlightlyDangerous);
     const std::string Potential = Text(TStringId::sRiskPotentiallyDangerous);
     const std::string NoFileInfo = Text(TStringId::sRemarkNoFileInfo);
-    ASSERT_EQ(Out.str().rfind(kFilesHeader, 0), 0u);
-    const auto Lines = Rows(Out.str());
-    ASSERT_EQ(Lines.size(), 7u) << Out.str();
+    ASSERT_EQ(Out.Text.rfind(kFilesHeader, 0), 0u);
+    const auto Lines = Rows(Out.Text);
+    ASSERT_EQ(Lines.size(), 7u) << Out.Text;
     using TRow = std::vector<std::string>;
     const std::string Resource = "Versionsressource der Programmdatei: ";
     EXPECT_EQ(Lines[1], (TRow{"/sbin/init", "Init Makers", "The init", "1.0", "Deutsch (Deutschland)", "", Slight,
@@ -179,14 +188,18 @@ TEST_F(ReportCommandTest, FilesAreListedWithTheirValuesRemarkRatingAndExplanatio
 }
 
 TEST_F(ReportCommandTest, FilesThatCannotBeExaminedAreListedUndeterminedWithExitCodeOne) {
+    const std::string Forging = "/opt/miss\ning\t\x1b[31mRED\xff";
     Versions.Problems["/opt/missing"] = "No such file or directory";
     Versions.Problems["/opt/folder"] = "Is a directory";
-    ASSERT_EQ(Run({"--files", "/opt/missing", "/sbin/init", "/opt/folder", ""}), kExitFileUnexamined);
+    Versions.Problems[Forging] = "No such file or directory";
+    ASSERT_EQ(Run({"--files", "/opt/missing", "/sbin/init", "/opt/folder", "", Forging}), kExitFileUnexamined);
     EXPECT_EQ(Err.str(), "quorvane-report: /opt/missing: No such file or directory\n"
                          "quorvane-report: /opt/folder: Is a directory\n"
-                         "quorvane-report: : " + Text(TStringId::sFileEmptyPath) + "\n");
-    const auto Lines = Rows(Out.str());
-    ASSERT_EQ(Lines.size(), 5u);
+                         "quorvane-report: : " + Text(TStringId::sFileEmptyPath) + "\n"
+                         "quorvane-report: /opt/miss\\x0aing\\x09\\x1b[31mRED\\xff: No such file or directory\n");
+    const auto Lines = Rows(Out.Text);
+    ASSERT_EQ(Lines.size(), 6u);
+    EXPECT_EQ(Lines[5][0], "/opt/miss ing \x1b[31mRED\\xff");  // the report's rules: one line, valid UTF-8
     const std::string Undetermined = Text(TStringId::sRiskUndetermined);
     EXPECT_EQ(Lines[1], (std::vector<std::string>{"/opt/missing", "", "", "", "", "No such file or directory",
                                                   Undetermined,
@@ -201,13 +214,13 @@ TEST_F(ReportCommandTest, FilesThatCannotBeExaminedAreListedUndeterminedWithExit
 
 TEST_F(ReportCommandTest, OptionsBeforeThePathsOfFilesInAnyOrder) {
     ASSERT_EQ(Run({"--json", "--files", "/sbin/init"}), kExitSuccess);
-    const std::string Json = Out.str();
+    const std::string Json = Out.Text;
     ASSERT_EQ(Run({"--files", "--json", "/sbin/init"}), kExitSuccess);
-    EXPECT_EQ(Out.str().substr(Out.str().find("\"path\"")), Json.substr(Json.find("\"path\"")));
+    EXPECT_EQ(Out.Text.substr(Out.Text.find("\"path\"")), Json.substr(Json.find("\"path\"")));
     // After the first path, everything is a path.
     Versions.Problems["--json"] = "No such file or directory";
     EXPECT_EQ(Run({"--files", "/sbin/init", "--json"}), kExitFileUnexamined);
-    EXPECT_EQ(Out.str().rfind(kFilesHeader, 0), 0u);
+    EXPECT_EQ(Out.Text.rfind(kFilesHeader, 0), 0u);
 }
 
 }  // namespace

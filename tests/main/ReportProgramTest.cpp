@@ -9,6 +9,7 @@
 #include <set>
 #include <sstream>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -17,6 +18,7 @@
 
 #include "catalogue/Catalogue.h"
 #include "main/JsonReport.h"
+#include "main/JsonSchemaCheck.h"
 #include "probes/Probes.h"
 #include "report/Report.h"
 #include "versioninfo/StVInfo.h"
@@ -53,17 +55,21 @@ protected:
     }
     void TearDown() override { fs::remove_all(Folder); }
 
-    TRun Run(const std::string& Command) const {
-        const std::string Line = Command + " >" + Quoted((Folder / "out").string()) + " 2>" +
-                                 Quoted((Folder / "err").string());
-        const int Status = std::system(Line.c_str());
+    // Output: where standard output goes, as a shell redirection; a file of the test's own by default.
+    TRun Run(const std::string& Command, std::string Output = {}) const {
+        fs::remove(Folder / "out");
+        if (Output.empty())
+            Output = ">" + Quoted((Folder / "out").string());
+        const int Status = std::system((Command + " " + Output + " 2>" + Quoted((Folder / "err").string())).c_str());
         TRun Result;
         Result.ExitCode = WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
         Result.Out = ReadAll(Folder / "out");
         Result.Err = ReadAll(Folder / "err");
         return Result;
     }
-    TRun Report(const std::string& Arguments) const { return Run(Quoted(QUORVANE_REPORT_PROGRAM) + " " + Arguments); }
+    TRun Report(const std::string& Arguments, const std::string& Output = {}) const {
+        return Run(Quoted(QUORVANE_REPORT_PROGRAM) + " " + Arguments, Output);
+    }
 
     fs::path Folder;
 };
@@ -101,20 +107,53 @@ TEST_F(ReportProgramTest, ExitCodesAndMessages) {
     EXPECT_TRUE(Unknown.Out.empty());
     EXPECT_NE(Unknown.Err.find("\"--no-such-option\""), std::string::npos);
 
-    const std::string Unwritable = (Folder / "missing" / "report.txt").string();
-    const TRun Failed = Report(Quoted(Unwritable));
-    EXPECT_EQ(Failed.ExitCode, 1);
-    EXPECT_NE(Failed.Err.find("Datei \"" + Unwritable + "\" kann nicht erstellt werden."), std::string::npos)
-        << Failed.Err;
-    EXPECT_FALSE(fs::exists(Unwritable));
-
     const TRun Written = Report(Quoted((Folder / "report.txt").string()));
     EXPECT_EQ(Written.ExitCode, 0) << Written.Err;
     EXPECT_EQ(ReadAll(Folder / "report.txt").rfind("Name\tPfad\tHersteller\t", 0), 0u);
+}
 
-    // A standard output that takes nothing.
-    const int Status = std::system((Quoted(QUORVANE_REPORT_PROGRAM) + " - >/dev/full 2>/dev/null").c_str());
+TEST_F(ReportProgramTest, AnOutputThatCannotBeWrittenNamesTheSystemsReason) {
+    // A folder whose name would start a new line and clear the terminal.
+    const std::string Unwritable = (Folder / "miss\ning\t\x1b[2J\xff" / "report.txt").string();
+    const std::string Shown = Folder.string() + "/miss\\x0aing\\x09\\x1b[2J\\xff/report.txt";
+    const std::string Output = "quorvane-report: Die Standardausgabe kann nicht geschrieben werden. ";
+    const struct {
+        std::string Arguments, Redirection, Message;
+    } Cases[] = {
+        {Quoted(Unwritable), "", "quorvane-report: Datei \"" + Shown +
+                                     "\" kann nicht erstellt werden. No such file or directory"},
+        {"/dev/full", "", "quorvane-report: Datei \"/dev/full\" kann nicht geschrieben werden. No space left on device"},
+        {"--json -", ">/dev/full", Output + "No space left on device"},
+        {"--version", ">&-", Output + "Bad file descriptor"},
+        {"--files /bin/sh", ">&-", Output + "Bad file descriptor"},
+    };
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(Case.Arguments + " " + Case.Redirection);
+        const TRun Failed = Report(Case.Arguments, Case.Redirection);
+        EXPECT_EQ(Failed.ExitCode, 1);
+        EXPECT_EQ(Failed.Err, Case.Message + "\n");
+    }
+    EXPECT_FALSE(fs::exists(Folder / "miss\ning\t\x1b[2J\xff"));
+
+    // A pipe whose reader has gone, in a program that ignores SIGPIPE (as a
+    // caller may have it): the write fails and says so. With SIGPIPE as it
+    // usually is, the command ends quietly, as any other in a pipeline.
+    int Pipe[2];
+    ASSERT_EQ(::pipe(Pipe), 0);
+    ::close(Pipe[0]);
+    const pid_t Child = ::fork();
+    if (Child == 0) {
+        ::signal(SIGPIPE, SIG_IGN);
+        ::dup2(Pipe[1], 1);
+        ::freopen((Folder / "err").c_str(), "w", stderr);
+        ::execl(QUORVANE_REPORT_PROGRAM, QUORVANE_REPORT_PROGRAM, "--version", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(Pipe[1]);
+    int Status = 0;
+    ::waitpid(Child, &Status, 0);
     EXPECT_TRUE(WIFEXITED(Status) && WEXITSTATUS(Status) == 1) << Status;
+    EXPECT_EQ(ReadAll(Folder / "err"), Output + "Broken pipe\n");
 }
 
 TEST_F(ReportProgramTest, FilesAreListedInTheReportsFormat) {
@@ -166,6 +205,10 @@ public:
         fs::copy_file("/bin/sleep", Program);
         FChild = fork();
         if (FChild == 0) {
+            // Not the test's output: a test that dies must not leave it open to CTest.
+            const int Null = open("/dev/null", O_WRONLY);
+            dup2(Null, 1);
+            dup2(Null, 2);
             execl(Program.c_str(), Program.filename().c_str(), "600", static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -232,6 +275,53 @@ TEST_F(ReportProgramTest, AProgramDeletedOrReplacedAfterItsStartShowsItsFolderAn
     EXPECT_TRUE(Seen);
 }
 
+// A line break, a tab, an escape sequence and a byte that is no UTF-8, in
+// the name of a file given to --files and of the program of a live process:
+// each output keeps its form, and all write the byte the same way.
+TEST_F(ReportProgramTest, NamesThatWouldForgeOutputFollowOneRuleEverywhere) {
+    const std::string Odd = "odd\n\t\x1b[31m\xff";
+    const std::string InReport = "odd  \x1b[31m\\xff";  // blanks for TAB and LF
+    const std::string InJson = "odd\n\t\x1b[31m\\xff";  // the value, once JSON's escapes are read
+    const std::string InMessage = "odd\\x0a\\x09\\x1b[31m\\xff";
+    const std::string Prefix = Folder.string() + "/";
+    const TStartedCopy Running(Folder / Odd);
+
+    const std::string Files = "--files " + Quoted(Prefix + Odd) + " " + Quoted(Prefix + Odd + "-missing");
+    const TRun Listing = Report(Files);
+    EXPECT_EQ(Listing.ExitCode, 1);
+    EXPECT_EQ(Listing.Err, "quorvane-report: " + Prefix + InMessage + "-missing: No such file or directory\n");
+    const auto Lines = Rows(Listing.Out);
+    ASSERT_EQ(Lines.size(), 3u) << Listing.Out;
+    EXPECT_EQ(Lines[1][0], Prefix + InReport);
+    EXPECT_EQ(Lines[2][0], Prefix + InReport + "-missing");
+    const TRun FilesJson = Report("--json " + Files);
+    const auto Rated = JsonLines(FilesJson.Out);
+    ASSERT_EQ(Rated.size(), 2u);
+    EXPECT_EQ(Rated[0].at("path"), Prefix + InJson);
+    EXPECT_EQ(FilesJson.Err, Listing.Err);
+    EXPECT_EQ(testing::SchemaViolations(FilesJson.Out), "");
+
+    const TRun Tsv = Report("-");
+    ASSERT_EQ(Tsv.ExitCode, 0) << Tsv.Err;
+    bool Seen = false;
+    for (const auto& Line : Rows(Tsv.Out))
+        if (Line.size() == 15 && Line[5] == std::to_string(Running.Id())) {
+            EXPECT_EQ(Line[0], InReport);
+            EXPECT_EQ(Line[1], Prefix);
+            Seen = true;
+        }
+    EXPECT_TRUE(Seen);
+    const TRun Json = Report("--json");
+    ASSERT_EQ(Json.ExitCode, 0) << Json.Err;
+    const auto Objects = JsonLines(Json.Out);
+    const nlohmann::json* Object = ObjectOf(Objects, Running.Id());
+    ASSERT_NE(Object, nullptr);
+    EXPECT_EQ(Object->at("name"), InJson);
+    EXPECT_EQ(Object->at("image_path"), Prefix + InJson);
+    EXPECT_FALSE(Object->at("start_time_utc").is_null());
+    EXPECT_EQ(testing::SchemaViolations(Json.Out), "");
+}
+
 TEST_F(ReportProgramTest, JsonAndTabSeparatedReportsOfOneLiveSnapshotAgree) {
     const auto Processes = CreateSystemProcessSource();
     const auto Versions = CreateSystemVersionApi();
@@ -253,6 +343,10 @@ TEST_F(ReportProgramTest, JsonAndTabSeparatedReportsOfOneLiveSnapshotAgree) {
                   Node.Parent() ? Node.Parent()->Data()->ProcessId : 0xFFFFFFFFu);
         EXPECT_FALSE(Object.at("explanation").get<std::string>().empty());
         EXPECT_FALSE(Object.at("host").get<std::string>().empty());
+        // The times as numbers exactly where the report has their texts.
+        EXPECT_EQ(Object.at("start_time_utc").is_null(), Lines[I + 1][7].empty());
+        EXPECT_EQ(Object.at("cpu_seconds").is_null(), Lines[I + 1][8].empty());
+        EXPECT_EQ(Object.at("kernel_seconds").is_null(), Lines[I + 1][9].empty());
     }
 }
 

@@ -47,6 +47,7 @@ struct stat Stat(const fs::path& Path) {
 struct TChildResult {
     bool Ran = false;  // false: the child could not become the other user
     bool Ok = false;
+    TWriteFailure::TStep Step = TWriteFailure::Create;
     std::string Error;
 };
 
@@ -64,9 +65,10 @@ TChildResult WriteInChild(const std::string& Name, const std::string& Contents, 
             Prepare();
         if (AsOtherUser && (::setgroups(0, nullptr) != 0 || ::setgid(kOtherGroup) != 0 || ::setuid(kOtherUser) != 0))
             ::_exit(2);
-        std::string Error;
-        const bool Ok = WriteWholeFile(Name, Contents, Error);
-        [[maybe_unused]] const ssize_t Sent = ::write(Pipe[1], Error.data(), Error.size());
+        TWriteFailure Failure;
+        const bool Ok = WriteWholeFile(Name, Contents, Failure);
+        const std::string Sent = std::to_string(Failure.Step) + Failure.Reason;
+        [[maybe_unused]] const ssize_t Written = ::write(Pipe[1], Sent.data(), Sent.size());
         ::_exit(Ok ? 0 : 1);
     }
     ::close(Pipe[1]);
@@ -78,6 +80,10 @@ TChildResult WriteInChild(const std::string& Name, const std::string& Contents, 
     ::close(Pipe[0]);
     int Status = 0;
     ::waitpid(Child, &Status, 0);
+    if (!Result.Error.empty()) {
+        Result.Step = static_cast<TWriteFailure::TStep>(Result.Error[0] - '0');
+        Result.Error.erase(0, 1);
+    }
     Result.Ran = WIFEXITED(Status) && WEXITSTATUS(Status) != 2;
     Result.Ok = WIFEXITED(Status) && WEXITSTATUS(Status) == 0;
     return Result;
@@ -155,9 +161,9 @@ TEST_F(WholeFileTest, DescriptorsNamedByPathAreWrittenWithoutTruncating) {
     const ino_t Inode = Stat(Log).st_ino;
     const int Append = ::open(Log.c_str(), O_WRONLY | O_APPEND);
     ASSERT_GE(Append, 0);
-    std::string Error;
-    EXPECT_TRUE(WriteWholeFile("/dev/fd/" + std::to_string(Append), "one\n", Error)) << Error;
-    EXPECT_TRUE(WriteWholeFile("/proc/self/fd/" + std::to_string(Append), "two\n", Error)) << Error;
+    TWriteFailure Error;
+    EXPECT_TRUE(WriteWholeFile("/dev/fd/" + std::to_string(Append), "one\n", Error)) << Error.Reason;
+    EXPECT_TRUE(WriteWholeFile("/proc/self/fd/" + std::to_string(Append), "two\n", Error)) << Error.Reason;
     // /dev/stdout, where it is the usual link into the descriptor folder.
     std::string Expected = "earlier line\none\ntwo\n";
     if (fs::is_symlink("/dev/stdout")) {
@@ -172,7 +178,7 @@ TEST_F(WholeFileTest, DescriptorsNamedByPathAreWrittenWithoutTruncating) {
     // A pipe by descriptor and a named pipe by path.
     int Pipe[2];
     ASSERT_EQ(::pipe(Pipe), 0);
-    EXPECT_TRUE(WriteWholeFile("/dev/fd/" + std::to_string(Pipe[1]), "through a pipe", Error)) << Error;
+    EXPECT_TRUE(WriteWholeFile("/dev/fd/" + std::to_string(Pipe[1]), "through a pipe", Error)) << Error.Reason;
     ::close(Pipe[1]);
     char Buffer[64] = {};
     EXPECT_EQ(::read(Pipe[0], Buffer, sizeof Buffer), 14);
@@ -182,15 +188,20 @@ TEST_F(WholeFileTest, DescriptorsNamedByPathAreWrittenWithoutTruncating) {
     ASSERT_EQ(::mkfifo(Fifo.c_str(), 0600), 0);
     const int Reader = ::open(Fifo.c_str(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(Reader, 0);
-    EXPECT_TRUE(WriteWholeFile(Fifo.string(), "through a fifo", Error)) << Error;
+    EXPECT_TRUE(WriteWholeFile(Fifo.string(), "through a fifo", Error)) << Error.Reason;
     std::memset(Buffer, 0, sizeof Buffer);
     EXPECT_EQ(::read(Reader, Buffer, sizeof Buffer), 14);
     ::close(Reader);
     EXPECT_TRUE(fs::is_fifo(Fifo));
 
-    // A descriptor that is not open fails with the system's message.
+    // A descriptor that is not open fails with the system's message; a
+    // device that takes nothing fails at the write.
     EXPECT_FALSE(WriteWholeFile("/dev/fd/987", "x", Error));
-    EXPECT_EQ(Error, std::strerror(EBADF));
+    EXPECT_EQ(Error.Step, TWriteFailure::Create);
+    EXPECT_EQ(Error.Reason, std::strerror(EBADF));
+    EXPECT_FALSE(WriteWholeFile("/dev/full", "x", Error));
+    EXPECT_EQ(Error.Step, TWriteFailure::Write);
+    EXPECT_EQ(Error.Reason, std::strerror(ENOSPC));
 }
 
 TEST_F(WholeFileTest, ReadOnlyReportIsRefusedAsTheSystemRefusesToTruncateIt) {
@@ -201,19 +212,20 @@ TEST_F(WholeFileTest, ReadOnlyReportIsRefusedAsTheSystemRefusesToTruncateIt) {
     const TChildResult Result = WriteInChild(Report.string(), "replaced", true);
     ASSERT_TRUE(Result.Ran) << "could not become user 65534";
     EXPECT_FALSE(Result.Ok);
+    EXPECT_EQ(Result.Step, TWriteFailure::Create);
     EXPECT_EQ(Result.Error, std::strerror(EACCES));
     EXPECT_EQ(ReadFile(Report), "kept");
     EXPECT_EQ(EntryCount(Theirs), 1u);  // no temporary file left
 }
 
 TEST_F(WholeFileTest, ReplacedReportKeepsOwnerGroupModeAndLinks) {
-    std::string Error;
+    TWriteFailure Error;
     if (!CanActAsOtherUser()) {
         std::printf("Owner cases left out: %s\n", FSkipReason.c_str());
     } else {
         // Root rewriting a user's report: the user keeps it.
         const fs::path Report = OtherUsersFile(Folder / "users.txt", "old", 0640);
-        ASSERT_TRUE(WriteWholeFile(Report.string(), "new", Error)) << Error;
+        ASSERT_TRUE(WriteWholeFile(Report.string(), "new", Error)) << Error.Reason;
         const struct stat Info = Stat(Report);
         EXPECT_EQ(Info.st_uid, kOtherUser);
         EXPECT_EQ(Info.st_gid, kOtherGroup);
@@ -242,7 +254,7 @@ TEST_F(WholeFileTest, ReplacedReportKeepsOwnerGroupModeAndLinks) {
     const fs::path Second = Folder / "second.txt";
     WriteText(First, "old");
     fs::create_hard_link(First, Second);
-    ASSERT_TRUE(WriteWholeFile(Second.string(), "new text", Error)) << Error;
+    ASSERT_TRUE(WriteWholeFile(Second.string(), "new text", Error)) << Error.Reason;
     EXPECT_EQ(ReadFile(First), "new text");
     EXPECT_EQ(Stat(First).st_ino, Stat(Second).st_ino);
     EXPECT_EQ(Stat(First).st_nlink, 2u);
@@ -252,7 +264,7 @@ TEST_F(WholeFileTest, ReplacedReportKeepsOwnerGroupModeAndLinks) {
     fs::create_directory(Folder / "reports");
     fs::create_symlink("reports/latest.txt", Folder / "inner-link");
     fs::create_symlink(Folder / "inner-link", Folder / "outer-link");
-    ASSERT_TRUE(WriteWholeFile((Folder / "outer-link").string(), "made", Error)) << Error;
+    ASSERT_TRUE(WriteWholeFile((Folder / "outer-link").string(), "made", Error)) << Error.Reason;
     EXPECT_TRUE(fs::is_symlink(Folder / "outer-link"));
     EXPECT_TRUE(fs::is_symlink(Folder / "inner-link"));
     EXPECT_EQ(ReadFile(Folder / "reports" / "latest.txt"), "made");
@@ -284,6 +296,7 @@ TEST_F(WholeFileTest, FailedReplacementLeavesThePreviousReportWhole) {
     WriteText(Report, "previous");
     const TChildResult Result = WriteInChild(Report.string(), std::string(4096, 'x'), false, FileSizeLimit(100));
     EXPECT_FALSE(Result.Ok);
+    EXPECT_EQ(Result.Step, TWriteFailure::Write);
     EXPECT_EQ(Result.Error, std::strerror(EFBIG));
     EXPECT_EQ(ReadFile(Report), "previous");
     EXPECT_EQ(EntryCount(Folder), 1u);
@@ -291,9 +304,9 @@ TEST_F(WholeFileTest, FailedReplacementLeavesThePreviousReportWhole) {
 
 TEST_F(WholeFileTest, NamesOfTheLongestLengthWork) {
     const fs::path Report = Folder / std::string(255, 'r');
-    std::string Error;
-    ASSERT_TRUE(WriteWholeFile(Report.string(), "first", Error)) << Error;
-    ASSERT_TRUE(WriteWholeFile(Report.string(), "second", Error)) << Error;
+    TWriteFailure Error;
+    ASSERT_TRUE(WriteWholeFile(Report.string(), "first", Error)) << Error.Reason;
+    ASSERT_TRUE(WriteWholeFile(Report.string(), "second", Error)) << Error.Reason;
     EXPECT_EQ(ReadFile(Report), "second");
     EXPECT_EQ(EntryCount(Folder), 1u);
 }

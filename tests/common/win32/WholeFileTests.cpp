@@ -57,30 +57,32 @@ protected:
 
 TEST_F(WholeFileTest, WritesAndReplacesWithoutLeavingTemporaryFiles) {
     const std::string Name = FFolder + "\\Report.txt";
-    std::string Error;
-    ASSERT_TRUE(WriteWholeFile(Name, "first\r\nline\t\xE4\r\n", Error)) << Error;
+    TWriteFailure Error;
+    ASSERT_TRUE(WriteWholeFile(Name, "first\r\nline\t\xE4\r\n", Error)) << Error.Reason;
     EXPECT_EQ("first\r\nline\t\xE4\r\n", Contents(Name));
-    ASSERT_TRUE(WriteWholeFile(Name, "second", Error)) << Error;
+    ASSERT_TRUE(WriteWholeFile(Name, "second", Error)) << Error.Reason;
     EXPECT_EQ("second", Contents(Name));
     EXPECT_EQ(1, FileCount());
 }
 
 TEST_F(WholeFileTest, AFolderThatDoesNotExistFailsWithTheSystemsMessage) {
-    std::string Error;
+    TWriteFailure Error;
     EXPECT_FALSE(WriteWholeFile(FFolder + "\\missing\\Report.txt", "text", Error));
-    EXPECT_FALSE(Error.empty());
+    EXPECT_EQ(TWriteFailure::Create, Error.Step);
+    EXPECT_FALSE(Error.Reason.empty());
     EXPECT_EQ(0, FileCount());
 }
 
 TEST_F(WholeFileTest, AFileThatCannotBeReplacedKeepsItsContents) {
     const std::string Name = FFolder + "\\Locked.txt";
-    std::string Error;
-    ASSERT_TRUE(WriteWholeFile(Name, "kept", Error)) << Error;
+    TWriteFailure Error;
+    ASSERT_TRUE(WriteWholeFile(Name, "kept", Error)) << Error.Reason;
     // Held open without sharing: neither replaced nor truncated.
     const HANDLE Held = ::CreateFileA(Name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, Held);
     EXPECT_FALSE(WriteWholeFile(Name, "lost", Error));
-    EXPECT_FALSE(Error.empty());
+    EXPECT_EQ(TWriteFailure::Create, Error.Step);
+    EXPECT_FALSE(Error.Reason.empty());
     ::CloseHandle(Held);
     EXPECT_EQ("kept", Contents(Name));
     EXPECT_EQ(1, FileCount());
@@ -88,11 +90,12 @@ TEST_F(WholeFileTest, AFileThatCannotBeReplacedKeepsItsContents) {
 
 TEST_F(WholeFileTest, AReadOnlyReportIsRefused) {
     const std::string Name = FFolder + "\\ReadOnly.txt";
-    std::string Error;
-    ASSERT_TRUE(WriteWholeFile(Name, "kept", Error)) << Error;
+    TWriteFailure Error;
+    ASSERT_TRUE(WriteWholeFile(Name, "kept", Error)) << Error.Reason;
     ASSERT_TRUE(::SetFileAttributesA(Name.c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_FALSE(WriteWholeFile(Name, "lost", Error));
-    EXPECT_FALSE(Error.empty());
+    EXPECT_EQ(TWriteFailure::Create, Error.Step);
+    EXPECT_FALSE(Error.Reason.empty());
     ::SetFileAttributesA(Name.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ("kept", Contents(Name));
     EXPECT_EQ(1, FileCount());
@@ -122,11 +125,11 @@ TEST_F(WholeFileTest, AReportInTheRootOfADriveIsWrittenThere) {
     if (Other.empty())
         GTEST_SKIP() << "no second drive to make the current one";
     ASSERT_TRUE(::SetEnvironmentVariableA(("=" + Drive).c_str(), (FFolder + "\\missing").c_str()));
-    std::string Error;
+    TWriteFailure Error;
     const bool Written = WriteWholeFile(Report, "in the root", Error);
     ::SetCurrentDirectoryA(Current);
     ::SetEnvironmentVariableA(("=" + Drive).c_str(), Current);
-    EXPECT_TRUE(Written) << Error;
+    EXPECT_TRUE(Written) << Error.Reason;
     EXPECT_EQ("in the root", Contents(Report));
     ::DeleteFileA(Report.c_str());
 }

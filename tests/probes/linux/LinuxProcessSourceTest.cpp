@@ -176,8 +176,8 @@ TEST_F(FakeProcTest, NamesComeFromTheExeLinkThenArgvZeroThenStatus) {
     EXPECT_EQ(Entries[3].ExeFile, "sixteen-characters");
     EXPECT_EQ(Entries[4].ExeFile, "zombie\nname");
     EXPECT_EQ(Entries[5].ExeFile, "postgres: checkpointer");
-    // The byte that is no UTF-8 becomes U+FFFD; the valid "ä" stays.
-    EXPECT_EQ(Entries[6].ExeFile, "caf\xEF\xBF\xBD-\xc3\xa4");
+    // Bytes as they are: the outputs escape what is no UTF-8.
+    EXPECT_EQ(Entries[6].ExeFile, "caf\xe9-\xc3\xa4");
     EXPECT_EQ(Entries[7].ExeFile, "fallback");
 }
 
@@ -376,12 +376,24 @@ TEST_F(FakeProcTimesTest, StartKernelAndCpuTimeComeFromStatAndTheBootTime) {
     EXPECT_EQ(Cpu, "02:15:00.500");
     EXPECT_EQ(Class, 16384u);
     EXPECT_EQ(Remark, "kept");
+    // The same as numbers, the start to the tick.
+    TProcessTimes Times = Source.LastProcessTimes();
+    EXPECT_EQ(Times.StartUtc, 133'444'737'234'500'000u);  // 2023-11-14 22:15:23.450 UTC
+    EXPECT_EQ(Times.Kernel, 54'000'000'000u);
+    EXPECT_EQ(Times.Cpu, 81'005'000'000u);
 
     ASSERT_TRUE(Source.QueryProcessTimes(32, Start, Kernel, Cpu, Class, Remark));
     EXPECT_EQ(Start, "11/15/23");  // the date alone at midnight
     EXPECT_EQ(Kernel, "23:00:00.000");
     EXPECT_EQ(Cpu, "01:00:00.000");  // modulo 24 hours
     EXPECT_EQ(Class, 32u);
+    Times = Source.LastProcessTimes();
+    EXPECT_EQ(Times.Cpu, 900'000'000'000u);  // 25 hours: numbers are not cut
+
+    // A failed query leaves no numbers of the one before.
+    EXPECT_FALSE(Source.QueryProcessTimes(404, Start, Kernel, Cpu, Class, Remark));
+    Times = Source.LastProcessTimes();
+    EXPECT_FALSE(Times.StartUtc || Times.Kernel || Times.Cpu);
 }
 
 // The queries after a walk take what it read, each once: name, image and times

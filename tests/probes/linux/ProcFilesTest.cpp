@@ -125,20 +125,6 @@ TEST(ProcMapsTest, TheImagesFileIdentityIsThatOfItsFirstMapping) {
     }
 }
 
-TEST(ProcNameTest, InvalidUtf8BytesAreReplaced) {
-    const std::pair<std::string, std::string> Cases[] = {
-        {"plain", "plain"},
-        {"\xc3\xa4\xe2\x82\xac\xf0\x9f\x98\x80", "\xc3\xa4\xe2\x82\xac\xf0\x9f\x98\x80"},  // ä € 😀
-        {"a\xff" "b", "a\xEF\xBF\xBD" "b"},
-        {"\xc0\xaf", "\xEF\xBF\xBD\xEF\xBF\xBD"},  // overlong
-        {"\xed\xa0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // surrogate
-        {"\xf4\x90\x80\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // above U+10FFFF
-        {"x\xe2\x82", "x\xEF\xBF\xBD\xEF\xBF\xBD"},  // cut at the end
-    };
-    for (const auto& [Input, Expected] : Cases)
-        EXPECT_EQ(ValidUtf8(Input), Expected);
-}
-
 TEST(ImageOriginTest, WhatTheExeLinkSaysAboutTheRunningImage) {
     const auto Exists = [](const std::string& Path) { return Path == "/usr/bin/updated"; };
     struct TCase {

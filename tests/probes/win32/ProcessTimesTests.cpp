@@ -104,7 +104,8 @@ protected:
         FStart = FKernel = FCpu = "unset";
         FPriority = 1;
         FRemark = "old remark";
-        return QueryProcessTimes(42, FStart, FKernel, FCpu, FPriority, FRemark);
+        FTimes = {};
+        return QueryProcessTimes(42, FStart, FKernel, FCpu, FPriority, FRemark, FTimes);
     }
 
     // Every way out closes the process handle exactly once.
@@ -112,7 +113,10 @@ protected:
 
     std::string FStart, FKernel, FCpu, FRemark;
     std::uint32_t FPriority = 0;
+    TProcessTimes FTimes;
 };
+
+ULONGLONG Value(const FILETIME& Time) { return static_cast<ULONGLONG>(Time.dwHighDateTime) << 32 | Time.dwLowDateTime; }
 
 TEST_F(ProcessTimesTest, WritesAllFourValues) {
     EXPECT_TRUE(Query());
@@ -124,6 +128,10 @@ TEST_F(ProcessTimesTest, WritesAllFourValues) {
     EXPECT_EQ("02:15:00.500", FCpu);
     EXPECT_EQ(static_cast<std::uint32_t>(HIGH_PRIORITY_CLASS), FPriority);
     EXPECT_EQ("old remark", FRemark);
+    // The same as numbers: the creation in UTC, the durations uncut.
+    EXPECT_EQ(Value(TimesLog().Creation), FTimes.StartUtc);
+    EXPECT_EQ(kTicksPerHour * 3 / 2, FTimes.Kernel);
+    EXPECT_EQ(kTicksPerHour * 9 / 4 + 500 * kTicksPerMs, FTimes.Cpu);
     ExpectProcessClosed();
 }
 
@@ -185,6 +193,9 @@ TEST_F(ProcessTimesTest, LaterFailuresKeepWhatWasWrittenBeforeThem) {
         EXPECT_EQ(Case.StartWritten ? "01.03.2026 14:05:09" : "unset", FStart);
         EXPECT_EQ(Case.KernelWritten ? "01:30:00.000" : "unset", FKernel);
         EXPECT_EQ("unset", FCpu);
+        EXPECT_EQ(Case.StartWritten, FTimes.StartUtc.has_value());
+        EXPECT_EQ(Case.KernelWritten, FTimes.Kernel.has_value());
+        EXPECT_FALSE(FTimes.Cpu.has_value());
         EXPECT_EQ(1u, FPriority);
         EXPECT_EQ("old remark", FRemark);
         ExpectProcessClosed();
@@ -201,7 +212,13 @@ TEST_F(ProcessTimesTest, AFailedPriorityQueryIsStoredAsZero) {
 TEST(ProcessTimes, OfThisProcessAreReadForReal) {
     std::string Start, Kernel, Cpu, Remark;
     std::uint32_t Priority = 0;
-    ASSERT_TRUE(QueryProcessTimes(::GetCurrentProcessId(), Start, Kernel, Cpu, Priority, Remark)) << Remark;
+    TProcessTimes Times;
+    ASSERT_TRUE(QueryProcessTimes(::GetCurrentProcessId(), Start, Kernel, Cpu, Priority, Remark, Times)) << Remark;
+    FILETIME Now;
+    ::GetSystemTimeAsFileTime(&Now);
+    ASSERT_TRUE(Times.StartUtc && Times.Cpu && Times.Kernel);
+    EXPECT_LE(*Times.StartUtc, Value(Now));
+    EXPECT_GE(*Times.Cpu, *Times.Kernel);
     EXPECT_FALSE(Start.empty());
     const std::regex Duration(R"(\d\d.\d\d.\d\d\.\d\d\d)");
     EXPECT_TRUE(std::regex_match(Kernel, Duration)) << Kernel;
