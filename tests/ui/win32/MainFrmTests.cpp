@@ -17,10 +17,17 @@
 #include "fakes/SystemText.h"
 #include "resources/StringTable.h"
 #include "tests/ui/win32/WindowTesting.h"
+#include "ui/rules/FormLayout.h"
 #include "ui/rules/Pictures.h"
 #include "ui/rules/WindowRules.h"
 #include "ui/win32/Dpi.h"
 #include "ui/win32/Drawing.h"
+
+namespace quorvane {
+std::ostream& operator<<(std::ostream& Out, const TRect& R) {
+    return Out << "{" << R.Left << ", " << R.Top << ", " << R.Right << ", " << R.Bottom << "}";
+}
+}  // namespace quorvane
 
 namespace quorvane::win32::testing {
 namespace {
@@ -980,6 +987,52 @@ TEST_F(MainFrmTest, TheNarrowestWindowKeepsTheSheetWholeAndTheTreeGetsItsWidthBa
     ResizeClient(733, 630);
     EXPECT_EQ(Box(BoundsOf(F.pnlMain.Handle())).Width, 345) << "the tree's width comes back";
     EXPECT_EQ(Box(BoundsOf(F.pnlDetails.Handle())).Width, 385);
+}
+
+TEST_F(MainFrmTest, WidgetsStandWhereTheSharedLayoutPutsThem) {
+    TFrmMain& F = Form();
+    const TFormMetrics Metrics = FormMetrics(96);
+    SIZE Widest{};
+    {
+        const TWindowDc Dc(F.StringGrid.Handle());
+        const TSelection Font(Dc.Get(), F.StringGrid.Font());
+        ::GetTextExtentPoint32A(Dc.Get(), "Anzahl Threads", 14, &Widest);
+    }
+    const auto Rect = [](HWND Window) {
+        const RECT R = BoundsOf(Window);
+        return TRect{R.left, R.top, R.right, R.bottom};
+    };
+    for (const TSize Size : {TSize{733, 630}, TSize{403, 402}, TSize{500, 450}, TSize{1000, 700}}) {
+        for (const bool Help : {true, false}) {
+            SCOPED_TRACE(::testing::Message() << Size.Width << " x " << Size.Height << (Help ? ", help" : ""));
+            if (Help) {
+                F.StringGrid.ClickCell(0, 1);
+            } else {
+                Select("shell");  // a new selection hides the help
+                Select("init");
+            }
+            const RECT Outer = OuterRectForClient({0, 0, Size.Width, Size.Height},
+                                                  static_cast<DWORD>(::GetWindowLongPtrA(F.Handle(), GWL_STYLE)), 0, 96);
+            ::SetWindowPos(F.Handle(), nullptr, 0, 0, Outer.right - Outer.left, Outer.bottom - Outer.top,
+                           SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+            const TFormLayout Layout = LayoutForm(Size, 345, Metrics);
+            EXPECT_EQ(Rect(F.pnlTool.Handle()), Layout.Tool);
+            EXPECT_EQ(Rect(F.StatusBar.Handle()), Layout.Status);
+            EXPECT_EQ(Rect(F.pnlMain.Handle()), Layout.Main);
+            EXPECT_EQ(Rect(F.Splitter1.Handle()), Layout.Splitter);
+            EXPECT_EQ(Rect(F.pnlDetails.Handle()), Layout.Details);
+            const TDetailsLayout Details = LayoutDetails(
+                {5, 5, Layout.Details.Width() - 5, Layout.Details.Height() - 5}, Help, Metrics);
+            EXPECT_EQ(Rect(F.pnlTitle.Handle()), Details.Title);
+            EXPECT_EQ(Rect(F.StringGrid.Handle()), Details.Grid);
+            if (!Help)
+                continue;  // the columns keep the widths of the last resize
+            EXPECT_EQ(Rect(F.pnlHint.Handle()), Details.Hint);
+            const TColumnWidths Columns = SheetColumnWidths(Widest.cx, Details.Grid.Size(), 15 * 21, ScrollBarSize(96));
+            EXPECT_EQ(F.StringGrid.ColWidths(0), Columns.Label);
+            EXPECT_EQ(F.StringGrid.ColWidths(1), Columns.Value);
+        }
+    }
 }
 
 TEST_F(MainFrmTest, TheColumnsFillTheGridAfterMaximiseAndRestoreWithTheHelpShown) {
