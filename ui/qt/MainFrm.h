@@ -150,7 +150,8 @@ private:
     std::unique_ptr<TCatalogue> FCatalogue;
     std::vector<QTreeWidgetItem*> FItems;  // by tree-order position
     const TFormMetrics FMetrics;  // as designed: Qt scales the window's pixels itself
-    int FMainWidth = FMetrics.MainWidth;  // as the user left it; narrower while the window is too narrow
+    // pnlMain's width as the user left it; the layout gives it less while the window is too narrow.
+    int FMainWidth = FMetrics.MainWidth;
     bool FShown = false;
 };
 

@@ -632,7 +632,9 @@ void TStringGrid::OnHScroll(HWND, HWND, UINT Code, int) {
 void TStringGrid::OnMouseWheel(HWND, int, int, int Delta, UINT) {
     UINT Lines = 3;
     ::SystemParametersInfoA(SPI_GETWHEELSCROLLLINES, 0, &Lines, 0);
-    const int RowsPerNotch = Lines == WHEEL_PAGESCROLL ? VisibleRows() : static_cast<int>(std::min<UINT>(Lines, 100));
+    // A page per notch where the system asks for that; never more rows than there are.
+    const int RowsPerNotch =
+        Lines == WHEEL_PAGESCROLL ? VisibleRows() : static_cast<int>(std::min<UINT>(Lines, FRowCount));
     ScrollTo(FTopRow - FWheel.Rows(Delta, RowsPerNotch), FLeftPixel);
 }
 

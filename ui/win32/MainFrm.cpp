@@ -504,7 +504,8 @@ LRESULT TFrmMain::OnNotify(HWND, int, NMHDR* Header) {
         }
         case TVN_SELCHANGEDA:
         case TVN_SELCHANGEDW:
-            // The tip of the entry under the mouse would stay over the sheet.
+            // Moved by keyboard, the selection leaves the mouse behind: the
+            // tip of the entry under it would stay over the sheet.
             if (reinterpret_cast<NMTREEVIEWA*>(Header)->action == TVC_BYKEYBOARD)
                 ::SendMessageA(ToolTips, TTM_POP, 0, 0);
             if (!FTreeEventsHeld)

@@ -114,7 +114,7 @@ public:
     HFONT Font() const { return FFont.Get(); }
     HFONT TreeFont() const { return FTreeFont.Get(); }
     HFONT TitleFont() const { return FTitleFont.Get(); }
-    // Width of pnlMain as the splitter leaves it; a narrow window gives it less.
+    // Width of pnlMain as the splitter leaves it; a narrow window shows it narrower.
     int MainWidth() const { return FMainWidth; }
 
     static LRESULT CALLBACK WindowProc(HWND Window, UINT Message, WPARAM wParam, LPARAM lParam);
@@ -163,7 +163,8 @@ private:
     HWND FHandle = nullptr;
     int FDpi = 96;
     TFormMetrics FMetrics;  // at FDpi
-    int FMainWidth = 345;  // as the user left it; narrower while the window is too narrow
+    // pnlMain's width as the user left it; the layout gives it less while the window is too narrow.
+    int FMainWidth = 345;
     HWND FFocusedControl = nullptr;  // the control that had the focus when the window was last deactivated
     bool FShown = false;
     bool FTreeEventsHeld = false;  // while the tree is refilled or destroyed

@@ -984,8 +984,8 @@ TEST_F(MainFrmTest, WidgetsStandWhereTheSharedLayoutPutsThem) {
                 Select("shell");  // a new selection hides the help
                 Select("init");
             }
-            const RECT Outer = OuterRectForClient({0, 0, Wanted.Width, Wanted.Height},
-                                                  static_cast<DWORD>(::GetWindowLongPtrA(F.Handle(), GWL_STYLE)), 0, 96);
+            const auto Style = static_cast<DWORD>(::GetWindowLongPtrA(F.Handle(), GWL_STYLE));
+            const RECT Outer = OuterRectForClient({0, 0, Wanted.Width, Wanted.Height}, Style, 0, 96);
             ::SetWindowPos(F.Handle(), nullptr, 0, 0, Outer.right - Outer.left, Outer.bottom - Outer.top,
                            SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
             RECT Client{};
