@@ -5,7 +5,8 @@
 // saves a picture of the window once its first reload is done and ends the
 // program (without closing the window, so no exit page is opened). With
 // QUORVANE_SNAPSHOT_PROCESS=<name> the picture shows that process selected and
-// the help of its "Virengefahr" row.
+// the help of its "Virengefahr" row; with QUORVANE_SNAPSHOT_NARROWEST=1 it shows
+// the window at the narrowest width it allows.
 #include <windows.h>
 #include <ole2.h>
 
@@ -33,7 +34,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int CmdShow) {
         Form.Show(CmdShow);
         if (const char* Snapshot = std::getenv("QUORVANE_SNAPSHOT"); Snapshot && *Snapshot) {
             const char* Process = std::getenv("QUORVANE_SNAPSHOT_PROCESS");
-            return quorvane::win32::SnapshotAndEnd(Form, Snapshot, Process ? Process : "");
+            const char* Narrowest = std::getenv("QUORVANE_SNAPSHOT_NARROWEST");
+            return quorvane::win32::SnapshotAndEnd(Form, Snapshot, Process ? Process : "",
+                                                   Narrowest && std::string(Narrowest) == "1");
         }
         MSG Message{};
         while (::GetMessageA(&Message, nullptr, 0, 0) > 0) {

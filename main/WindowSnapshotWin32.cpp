@@ -85,10 +85,17 @@ void SelectProcess(TFrmMain& Form, const std::string& Name) {
 
 }  // namespace
 
-int SnapshotAndEnd(TFrmMain& Form, const std::string& File, const std::string& Name) {
+int SnapshotAndEnd(TFrmMain& Form, const std::string& File, const std::string& Name, bool Narrowest) {
     Settle(500);
     if (!Name.empty())
         SelectProcess(Form, Name);
+    if (Narrowest) {
+        // As narrow as the user can drag it: the window keeps its minimum.
+        RECT Window{};
+        ::GetWindowRect(Form.Handle(), &Window);
+        ::SetWindowPos(Form.Handle(), nullptr, 0, 0, 1, Window.bottom - Window.top,
+                       SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+    }
     ::RedrawWindow(Form.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     Settle(500);
 

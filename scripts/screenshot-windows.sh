@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Makes docs/screenshot-windows.png: quorvane.exe under Wine on a virtual
 # display, over the processes Wine runs, with Wine's explorer.exe selected and
-# the help of its "Virengefahr" row shown. The picture is what the screen shows
-# of the window's client area (QUORVANE_SNAPSHOT, read only for this).
+# the help of its "Virengefahr" row shown; and docs/screenshot-windows-narrow.png,
+# the same at the narrowest width the window allows. Each picture is what the
+# screen shows of the window's client area (QUORVANE_SNAPSHOT*, read only for this).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/wine-env.sh
@@ -23,7 +24,11 @@ trap quorvane_stop_wine EXIT
 quorvane_make_wine_prefix "${display[@]}"
 
 mkdir -p docs
-picture="$PWD/docs/screenshot-windows.png"
-# Wine's drive Z: is the host's root.
-QUORVANE_SNAPSHOT="Z:${picture//\//\\}" QUORVANE_SNAPSHOT_PROCESS=explorer.exe \
-  "${display[@]}" "$QUORVANE_WINE" "$build/main/quorvane.exe"
+snapshot() {  # picture, narrowest (0 or 1)
+  local picture="$PWD/docs/$1"
+  # Wine's drive Z: is the host's root.
+  QUORVANE_SNAPSHOT="Z:${picture//\//\\}" QUORVANE_SNAPSHOT_PROCESS=explorer.exe QUORVANE_SNAPSHOT_NARROWEST=$2 \
+    "${display[@]}" "$QUORVANE_WINE" "$build/main/quorvane.exe"
+}
+snapshot screenshot-windows.png 0
+snapshot screenshot-windows-narrow.png 1

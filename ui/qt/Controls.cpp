@@ -359,13 +359,17 @@ void TStringGrid::SetColWidths(int Col, int Width) { setColumnWidth(Col, std::ma
 
 int TStringGrid::RowHeights(int Row) const { return rowHeight(Row) - 1; }
 
+int TStringGrid::ContentHeight() const {
+    int Height = 0;
+    for (int R = 0; R < rowCount(); ++R)
+        Height += rowHeight(R);
+    return Height;
+}
+
 int TStringGrid::ClientWidth() const {
     // From the grid's own size, so that it holds before Qt has laid out the viewport.
     int Width = width() - 2 * frameWidth();
-    int RowsHeight = 0;
-    for (int R = 0; R < rowCount(); ++R)
-        RowsHeight += rowHeight(R);
-    if (RowsHeight > height() - 2 * frameWidth())
+    if (ContentHeight() > height() - 2 * frameWidth())
         Width -= style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     return Width;
 }

@@ -167,6 +167,8 @@ public:
     int ColWidths(int Col) const;  // without the grid line
     void SetColWidths(int Col, int Width);
     int RowHeights(int Row) const;
+    // The height of all rows, their grid lines included.
+    int ContentHeight() const;
     int ClientWidth() const;
     // The current cell's row; the current cell lies in column 0.
     int Row() const;

@@ -18,12 +18,16 @@
 #include "report/Report.h"
 #include "resources/StringTable.h"
 #include "ui/qt/Pictures.h"
+#include "ui/rules/FormLayout.h"
 #include "ui/rules/WindowRules.h"
 
 namespace quorvane {
 namespace {
 
 QString Q(const std::string& Text) { return QString::fromStdString(Text); }
+
+QRect ToQRect(const TRect& Rect) { return {Rect.Left, Rect.Top, Rect.Width(), Rect.Height()}; }
+TRect LayoutRect(const QRect& Rect) { return {Rect.left(), Rect.top(), Rect.right() + 1, Rect.bottom() + 1}; }
 
 // The nearest sans-serif font of the family at the pixel height.
 QFont PixelFont(const char* Family, int PixelHeight, bool Bold = false) {
@@ -156,7 +160,7 @@ TFrmMain::TFrmMain(IProcessSource& Source, IVersionApi& VersionApi, TFrmMainServ
 
     // The tree.
     pnlMain = new TPanel(QStringLiteral("pnlMain"), this, TBevel::None, TBevel::Lowered, 4);
-    pnlMain->setMinimumSize(150, 350);
+    pnlMain->setMinimumSize(FMetrics.MainMinimum.Width, FMetrics.MainMinimum.Height);
     pnlMain->setFont(PixelFont("MS Sans Serif", 8));
     TreeView = new TTreeView(QStringLiteral("TreeView"), pnlMain);
     QPalette TreePalette = TreeView->palette();
@@ -167,7 +171,7 @@ TFrmMain::TFrmMain(IProcessSource& Source, IVersionApi& VersionApi, TFrmMainServ
 
     // The detail sheet.
     pnlDetails = new TPanel(QStringLiteral("pnlDetails"), this, TBevel::None, TBevel::Lowered, 4);
-    pnlDetails->setMinimumSize(250, 350);
+    pnlDetails->setMinimumSize(FMetrics.DetailsMinimum.Width, FMetrics.DetailsMinimum.Height);
     StringGrid = new TStringGrid(QStringLiteral("StringGrid"), pnlDetails, 2, kSheetRows);
     StringGrid->setFont(PixelFont("MS Sans Serif", 11));
     QPalette GridPalette = StringGrid->palette();
@@ -222,7 +226,7 @@ TFrmMain::TFrmMain(IProcessSource& Source, IVersionApi& VersionApi, TFrmMainServ
     };
     pnlHint->OnResize = [this] { MemoHint->setGeometry(pnlHint->InnerRect()); };
     Splitter1->OnMoved = [this](int Delta) {
-        FMainWidth = MainPanelWidth(pnlMain->width() + Delta);
+        FMainWidth = MainPanelWidth(pnlMain->width() + Delta, width(), FMetrics);
         AlignForm();
     };
 
@@ -246,7 +250,8 @@ TFrmMain::TFrmMain(IProcessSource& Source, IVersionApi& VersionApi, TFrmMainServ
     setTabOrder(StringGrid, MemoHint);
     setTabOrder(MemoHint, TreeView);
 
-    setMinimumSize(pnlMain->minimumWidth() + 3 + pnlDetails->minimumWidth(), 33 + 19 + 350);
+    const TSize Smallest = MinimumClientSize(FMetrics);
+    setMinimumSize(Smallest.Width, Smallest.Height);
     resize(733, 630);
     move(462, 219);
     AlignForm();
@@ -277,36 +282,26 @@ void TFrmMain::resizeEvent(QResizeEvent* Event) {
     AlignForm();
 }
 
-int TFrmMain::MainPanelWidth(int Wanted) const {
-    // The sheet keeps its minimum width first; the tree gives way down to its own.
-    const int Widest = width() - Splitter1->width() - pnlDetails->minimumWidth();
-    return std::max(pnlMain->minimumWidth(), std::min(Wanted, Widest));
+void TFrmMain::AlignForm() {
+    // The width the user gave the tree comes back when the window widens again.
+    const TFormLayout Layout = LayoutForm({width(), height()}, FMainWidth, FMetrics);
+    pnlTool->setGeometry(ToQRect(Layout.Tool));
+    StatusBar->setGeometry(ToQRect(Layout.Status));
+    pnlMain->setGeometry(ToQRect(Layout.Main));
+    Splitter1->setGeometry(ToQRect(Layout.Splitter));
+    pnlDetails->setGeometry(ToQRect(Layout.Details));
 }
 
-void TFrmMain::AlignForm() {
-    const int W = width();
-    const int H = height();
-    pnlTool->setGeometry(0, 0, W, 33);
-    StatusBar->setGeometry(0, H - 19, W, 19);
-    const int Top = 33;
-    const int Height = std::max(0, H - 33 - 19);
-    // The width the user gave the tree comes back when the window widens again.
-    const int MainWidth = MainPanelWidth(FMainWidth);
-    pnlMain->setGeometry(0, Top, MainWidth, Height);
-    Splitter1->setGeometry(MainWidth, Top, 3, Height);
-    pnlDetails->setGeometry(MainWidth + 3, Top, std::max(0, W - MainWidth - 3), Height);
+TDetailsLayout TFrmMain::DetailsLayout() const {
+    return LayoutDetails(LayoutRect(pnlDetails->InnerRect()), !pnlHint->isHidden(), FMetrics);
 }
 
 void TFrmMain::AlignDetails() {
-    const QRect Inner = pnlDetails->InnerRect();
-    pnlTitle->setGeometry(Inner.left(), Inner.top(), Inner.width(), 40);
-    int Bottom = Inner.bottom() + 1;
-    if (!pnlHint->isHidden()) {
-        pnlHint->setGeometry(Inner.left(), Bottom - 201, Inner.width(), 201);
-        Bottom -= 201;
-    }
-    const int GridTop = Inner.top() + 40;
-    StringGrid->setGeometry(Inner.left(), GridTop, Inner.width(), std::max(0, Bottom - GridTop));
+    const TDetailsLayout Layout = DetailsLayout();
+    pnlTitle->setGeometry(ToQRect(Layout.Title));
+    if (!pnlHint->isHidden())
+        pnlHint->setGeometry(ToQRect(Layout.Hint));
+    StringGrid->setGeometry(ToQRect(Layout.Grid));
 }
 
 void TFrmMain::SetHintVisible(bool Visible) {
@@ -457,6 +452,7 @@ void TFrmMain::ReloadStepDone(TReloadStep Step) {
 void TFrmMain::btnReloadClick() {
     // The reload replaces every node; the sheet keeps what it shows until the
     // user selects again.
+    const bool HadSelection = !TreeView->selectedItems().isEmpty();
     const QSignalBlocker Blocker(TreeView);
     TreeView->clear();
     FItems.clear();
@@ -471,6 +467,10 @@ void TFrmMain::btnReloadClick() {
     ReloadStepDone(TReloadStep::Filled);
     ExpandTree();
     StatusBar->SetPanelText(0, Q(Status.ProcessCount));
+    // The selection went with the old entries: a change like any other, which
+    // hides the help and leaves the sheet as it is.
+    if (HadSelection)
+        TreeViewChange();
     ReloadStepDone(TReloadStep::Expanded);
 }
 
@@ -515,7 +515,10 @@ void TFrmMain::pnlTitleResize() {
 
 void TFrmMain::pnlDetailsResize() {
     const int Widest = QFontMetrics(StringGrid->font()).horizontalAdvance(Q(WidestRowLabel()));
-    const TColumnWidths Widths = GridColumnWidths(Widest, StringGrid->ClientWidth());
+    // The grid's size from the layout, not from the bars it shows meanwhile.
+    const int Bar = StringGrid->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, StringGrid);
+    const TColumnWidths Widths =
+        SheetColumnWidths(Widest, DetailsLayout().Grid.Size(), StringGrid->ContentHeight(), {Bar, Bar});
     StringGrid->SetColWidths(0, Widths.Label);
     StringGrid->SetColWidths(1, Widths.Value);
 }

@@ -13,6 +13,7 @@
 #include "catalogue/Catalogue.h"
 #include "ui/qt/Controls.h"
 #include "ui/qt/IconSink.h"
+#include "ui/rules/FormLayout.h"
 #include "versioninfo/StVInfo.h"
 #include "versioninfo/VersionApi.h"
 
@@ -136,9 +137,8 @@ private:
     void WriteIntroText();
     void AppendToMemo(const struct TStyledAppend& Append);
     void SetHintVisible(bool Visible);
-    // The tree panel's width for a wanted one: within both panels' minimum widths.
-    int MainPanelWidth(int Wanted) const;
     void AlignForm();
+    TDetailsLayout DetailsLayout() const;
     void AlignDetails();
     void SizeTitleLabel();
     void FillTree();
@@ -149,7 +149,9 @@ private:
     TQtIconSink FIcons;
     std::unique_ptr<TCatalogue> FCatalogue;
     std::vector<QTreeWidgetItem*> FItems;  // by tree-order position
-    int FMainWidth = 345;  // as the user left it; narrower while the window is too narrow
+    const TFormMetrics FMetrics;  // as designed: Qt scales the window's pixels itself
+    // pnlMain's width as the user left it; the layout gives it less while the window is too narrow.
+    int FMainWidth = FMetrics.MainWidth;
     bool FShown = false;
 };
 

@@ -7,6 +7,7 @@
 
 #include "ui/win32/Dpi.h"
 #include "ui/win32/Drawing.h"
+#include "ui/win32/WindowClass.h"
 
 namespace quorvane::win32 {
 namespace {
@@ -14,21 +15,6 @@ namespace {
 constexpr COLORREF kGridLineColor = RGB(192, 192, 192);  // silver, as the grid has always drawn its lines
 
 HINSTANCE Instance() { return ::GetModuleHandleA(nullptr); }
-
-void RegisterOnce(const char* ClassName, WNDPROC Procedure, HCURSOR Cursor) {
-    WNDCLASSEXA Existing{};
-    Existing.cbSize = sizeof Existing;
-    if (::GetClassInfoExA(Instance(), ClassName, &Existing))
-        return;
-    WNDCLASSEXA Class{};
-    Class.cbSize = sizeof Class;
-    Class.style = CS_HREDRAW | CS_VREDRAW;  // bevels and bars sit at the edges
-    Class.lpfnWndProc = Procedure;
-    Class.hInstance = Instance();
-    Class.hCursor = Cursor ? Cursor : ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
-    Class.lpszClassName = ClassName;
-    ::RegisterClassExA(&Class);
-}
 
 // Paints through an off-screen bitmap of the dirty area, so that a window
 // drawn in layers (background, lines, cells) does not flicker.
@@ -61,10 +47,12 @@ RECT ClientRect(HWND Window) {
     return Client;
 }
 
-// Tab leaves the memo for the next control instead of being swallowed by it.
+// Tab leaves the memo for the next control instead of being swallowed by it,
+// and tabbing in leaves the memo's selection where it was: without
+// DLGC_HASSETSEL the dialog manager does not select all of its text.
 LRESULT CALLBACK MemoSubclass(HWND Window, UINT Message, WPARAM wParam, LPARAM lParam, UINT_PTR Id, DWORD_PTR) {
     if (Message == WM_GETDLGCODE) {
-        LRESULT Code = ::DefSubclassProc(Window, Message, wParam, lParam);
+        LRESULT Code = ::DefSubclassProc(Window, Message, wParam, lParam) & ~DLGC_HASSETSEL;
         const auto* Key = reinterpret_cast<const MSG*>(lParam);
         if (Key && Key->message == WM_KEYDOWN && Key->wParam == VK_TAB)
             Code &= ~(DLGC_WANTTAB | DLGC_WANTALLKEYS | DLGC_WANTMESSAGE);
@@ -97,38 +85,28 @@ int TCustomControl::ClientWidth() const { return ClientRect(FHandle).right; }
 int TCustomControl::ClientHeight() const { return ClientRect(FHandle).bottom; }
 
 void TCustomControl::CreateHandle(const char* ClassName, WNDPROC Procedure, HWND Parent, DWORD Style, DWORD ExStyle,
-                                  HCURSOR Cursor) {
-    RegisterOnce(ClassName, Procedure, Cursor);
-    ::CreateWindowExA(ExStyle, ClassName, "", Style | WS_CHILD, 0, 0, 0, 0, Parent, nullptr, Instance(), this);
+                                  LPCSTR Cursor) {
+    RegisterWindowClass({ClassName, Procedure, CS_HREDRAW | CS_VREDRAW, Cursor});  // bevels and bars sit at the edges
+    ::CreateWindowExA(ExStyle, ClassName, "", Style | WS_CHILD, 0, 0, 0, 0, Parent, nullptr, Instance(),
+                      static_cast<TCustomControl*>(this));
 }
 
 template <typename TControl>
 LRESULT TCustomControl::Dispatch(HWND Window, UINT Message, WPARAM wParam, LPARAM lParam,
                                  LRESULT (TControl::*Handle)(UINT, WPARAM, LPARAM)) {
-    TControl* Self = nullptr;
-    if (Message == WM_NCCREATE) {
-        Self = static_cast<TControl*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        Self->FHandle = Window;
-        ::SetWindowLongPtrA(Window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(Self));
-    } else {
-        Self = reinterpret_cast<TControl*>(::GetWindowLongPtrA(Window, GWLP_USERDATA));
-    }
-    if (!Self)
-        return ::DefWindowProcA(Window, Message, wParam, lParam);
-    // Every control paints the whole of itself, in the one function that
-    // WM_PAINT and WM_PRINTCLIENT share.
-    if (Message == WM_ERASEBKGND)
-        return TRUE;
-    if (Message == WM_PRINTCLIENT) {
-        Self->Paint(reinterpret_cast<HDC>(wParam), ClientRect(Window));
-        return 0;
-    }
-    const LRESULT Result = (Self->*Handle)(Message, wParam, lParam);
-    if (Message == WM_NCDESTROY) {
-        ::SetWindowLongPtrA(Window, GWLP_USERDATA, 0);
-        Self->FHandle = nullptr;
-    }
-    return Result;
+    const auto Handler = [Handle](TCustomControl& Object, UINT Message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+        auto& Self = static_cast<TControl&>(Object);
+        // Every control paints the whole of itself, in the one function that
+        // WM_PAINT and WM_PRINTCLIENT share.
+        if (Message == WM_ERASEBKGND)
+            return TRUE;
+        if (Message == WM_PRINTCLIENT) {
+            Self.Paint(reinterpret_cast<HDC>(wParam), ClientRect(Self.Handle()));
+            return 0;
+        }
+        return (Self.*Handle)(Message, wParam, lParam);
+    };
+    return DispatchToObject(Window, Message, wParam, lParam, &TCustomControl::FHandle, Handler);
 }
 
 // ---------------------------------------------------------------- graphic controls
@@ -247,7 +225,7 @@ void TPanel::Create(HWND Parent, TBevel Outer, TBevel Inner, int BorderWidth) {
     FInner = Inner;
     FBorderWidth = BorderWidth;
     // Tab moves through the panel's controls as through the window's own.
-    CreateHandle("QuorvanePanel", WindowProc, Parent, WS_VISIBLE | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, nullptr);
+    CreateHandle("QuorvanePanel", WindowProc, Parent, WS_VISIBLE | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, IDC_ARROW);
 }
 
 void TPanel::SetBorderWidth(int BorderWidth) {
@@ -324,8 +302,7 @@ void TPanel::OnSize(HWND, UINT, int, int) {
 // ---------------------------------------------------------------- TSplitter
 
 void TSplitter::Create(HWND Parent) {
-    CreateHandle("QuorvaneSplitter", WindowProc, Parent, WS_VISIBLE, 0,
-                 ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32644)));  // IDC_SIZEWE
+    CreateHandle("QuorvaneSplitter", WindowProc, Parent, WS_VISIBLE, 0, IDC_SIZEWE);
 }
 
 void TSplitter::Paint(HDC Dc, const RECT&) { FillSolid(Dc, ClientRect(FHandle), ::GetSysColor(COLOR_BTNFACE)); }
@@ -373,7 +350,7 @@ void TStringGrid::Create(HWND Parent, int ColCount, int RowCount) {
     FRowCount = RowCount;
     FCells.assign(static_cast<std::size_t>(ColCount) * RowCount, std::string());
     FColWidths.assign(static_cast<std::size_t>(ColCount), FDefaultColWidth);
-    CreateHandle("QuorvaneGrid", WindowProc, Parent, WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL, 0, nullptr);
+    CreateHandle("QuorvaneGrid", WindowProc, Parent, WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL, 0, IDC_ARROW);
     UpdateScrollBars();
 }
 
@@ -450,25 +427,17 @@ void TStringGrid::UpdateScrollBars() {
     const int Width = Outer.right - Outer.left;
     const int Height = Outer.bottom - Outer.top;
     const int Dpi = WindowDpi(FHandle);
-    const int BarWidth = SystemMetricForDpi(SM_CXVSCROLL, Dpi);
-    const int BarHeight = SystemMetricForDpi(SM_CYHSCROLL, Dpi);
-    // A bar of one direction takes room from the other.
-    bool Vertical = ContentHeight() > Height;
-    bool Horizontal = ContentWidth() > Width - (Vertical ? BarWidth : 0);
-    if (Horizontal && !Vertical) {
-        Vertical = ContentHeight() > Height - BarHeight;
-        Horizontal = ContentWidth() > Width - (Vertical ? BarWidth : 0);
-    }
-    ::ShowScrollBar(FHandle, SB_VERT, Vertical);
-    ::ShowScrollBar(FHandle, SB_HORZ, Horizontal);
+    const TScrollBars Shown = NeededScrollBars({Width, Height}, {ContentWidth(), ContentHeight()}, ScrollBarSize(Dpi));
+    ::ShowScrollBar(FHandle, SB_VERT, Shown.Vertical);
+    ::ShowScrollBar(FHandle, SB_HORZ, Shown.Horizontal);
     FTopRow = std::clamp(FTopRow, 0, std::max(0, FRowCount - VisibleRows()));
     FLeftPixel = std::clamp(FLeftPixel, 0, std::max(0, ContentWidth() - ClientWidth()));
-    if (Vertical) {
+    if (Shown.Vertical) {
         SCROLLINFO Info{sizeof Info, SIF_RANGE | SIF_PAGE | SIF_POS, 0, FRowCount - 1,
                         static_cast<UINT>(VisibleRows()), FTopRow, 0};
         ::SetScrollInfo(FHandle, SB_VERT, &Info, TRUE);
     }
-    if (Horizontal) {
+    if (Shown.Horizontal) {
         SCROLLINFO Info{sizeof Info, SIF_RANGE | SIF_PAGE | SIF_POS, 0, ContentWidth() - 1,
                         static_cast<UINT>(ClientWidth()), FLeftPixel, 0};
         ::SetScrollInfo(FHandle, SB_HORZ, &Info, TRUE);
@@ -661,7 +630,12 @@ void TStringGrid::OnHScroll(HWND, HWND, UINT Code, int) {
 }
 
 void TStringGrid::OnMouseWheel(HWND, int, int, int Delta, UINT) {
-    ScrollTo(FTopRow - Delta / WHEEL_DELTA * 3, FLeftPixel);
+    UINT Lines = 3;
+    ::SystemParametersInfoA(SPI_GETWHEELSCROLLLINES, 0, &Lines, 0);
+    // A page per notch where the system asks for that; never more rows than there are.
+    const int RowsPerNotch =
+        Lines == WHEEL_PAGESCROLL ? VisibleRows() : static_cast<int>(std::min<UINT>(Lines, FRowCount));
+    ScrollTo(FTopRow - FWheel.Rows(Delta, RowsPerNotch), FLeftPixel);
 }
 
 UINT TStringGrid::OnGetDlgCode(HWND, LPMSG) { return DLGC_WANTARROWS | DLGC_WANTCHARS; }

@@ -4,9 +4,9 @@
 // holders for the standard controls the window uses (status bar, rich-text
 // memo, image lists) are here too.
 //
-// Every window class has one window procedure; the C++ object lives on its
-// window (GWLP_USERDATA) from WM_NCCREATE to WM_NCDESTROY. Each control paints
-// in one function that WM_PAINT and WM_PRINTCLIENT share.
+// Every window class has one window procedure, which hands the messages to the
+// C++ object on the window (ui/win32/WindowClass.h). Each control paints in
+// one function that WM_PAINT and WM_PRINTCLIENT share.
 #pragma once
 
 #include <windows.h>
@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/rules/FormLayout.h"
 #include "ui/win32/Handles.h"
 
 namespace quorvane::win32 {
@@ -37,13 +38,13 @@ public:
     int ClientHeight() const;
 
 protected:
-    // Creates the window of ClassName (registered once, with Procedure) as a
-    // child of Parent.
+    // Creates the window of ClassName (registered once, with Procedure and the
+    // system cursor Cursor) as a child of Parent.
     void CreateHandle(const char* ClassName, WNDPROC Procedure, HWND Parent, DWORD Style, DWORD ExStyle,
-                      HCURSOR Cursor);
+                      LPCSTR Cursor);
 
-    // The one dispatch of our window procedures: the object on the window
-    // handles the message; after WM_NCDESTROY the window no longer carries it.
+    // The dispatch of the controls' window procedures: the control on the
+    // window handles the message, after the paint messages all share.
     template <typename TControl>
     static LRESULT Dispatch(HWND Window, UINT Message, WPARAM wParam, LPARAM lParam,
                             LRESULT (TControl::*Handle)(UINT, WPARAM, LPARAM));
@@ -279,6 +280,7 @@ private:
     int FLeftPixel = 0;
     HFONT FFont = nullptr;
     bool FUpdatingScrollBars = false;
+    TWheelRows FWheel;
 };
 
 // The status bar with its panels; the last panel reaches the right end, a size

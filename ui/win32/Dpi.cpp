@@ -21,7 +21,7 @@ int SystemDpi() {
 
 }  // namespace
 
-int Scale(int DesignPixels, int Dpi) { return ::MulDiv(DesignPixels, Dpi, kDesignDpi); }
+int Scale(int DesignPixels, int Dpi) { return ScaledLength(DesignPixels, Dpi); }
 
 int DpiAtPoint(POINT Point) {
     // shcore.dll is not loaded by us otherwise; it stays loaded once asked.
@@ -70,5 +70,7 @@ int SystemMetricForDpi(int Index, int Dpi) {
         return MetricForDpi(Index, static_cast<UINT>(Dpi));
     return ::GetSystemMetrics(Index);
 }
+
+TSize ScrollBarSize(int Dpi) { return {SystemMetricForDpi(SM_CXVSCROLL, Dpi), SystemMetricForDpi(SM_CYHSCROLL, Dpi)}; }
 
 }  // namespace quorvane::win32

@@ -5,12 +5,13 @@
 
 #include <windows.h>
 
+#include "ui/rules/FormLayout.h"
+
 namespace quorvane::win32 {
 
 constexpr int kDesignDpi = 96;
 
-// A length of the window description at Dpi, rounded to the nearest pixel
-// (halves away from zero, as MulDiv rounds).
+// A length of the window description at Dpi: the layout's ScaledLength.
 int Scale(int DesignPixels, int Dpi);
 
 // The resolution of the monitor that shows Point; the system's where the
@@ -25,5 +26,7 @@ RECT OuterRectForClient(const RECT& Client, DWORD Style, DWORD ExStyle, int Dpi)
 
 // Metrics of the system at Dpi (GetSystemMetricsForDpi where it exists).
 int SystemMetricForDpi(int Index, int Dpi);
+// The width of a vertical scroll bar and the height of a horizontal one at Dpi.
+TSize ScrollBarSize(int Dpi);
 
 }  // namespace quorvane::win32

@@ -11,12 +11,13 @@
 #include "probes/win32/ShellIcons.h"
 #include "report/Report.h"
 #include "resources/StringTable.h"
+#include "ui/rules/FormLayout.h"
 #include "ui/rules/Pictures.h"
 #include "ui/rules/WindowRules.h"
-#include "ui/win32/Align.h"
 #include "ui/win32/Dpi.h"
 #include "ui/win32/Drawing.h"
 #include "ui/win32/Pictures.h"
+#include "ui/win32/WindowClass.h"
 
 namespace quorvane::win32 {
 namespace {
@@ -31,15 +32,6 @@ constexpr int kLeft = 462;
 constexpr int kTop = 219;
 constexpr int kClientWidth = 733;
 constexpr int kClientHeight = 630;
-constexpr int kToolHeight = 33;
-constexpr int kStatusHeight = 19;
-constexpr int kMainWidth = 345;
-constexpr int kSplitterWidth = 3;
-constexpr int kTitleHeight = 40;
-constexpr int kHintHeight = 201;
-constexpr int kMainMinWidth = 150;
-constexpr int kDetailsMinWidth = 250;
-constexpr int kPanelMinHeight = 350;
 constexpr int kTreeIndent = 25;
 constexpr int kDefaultColWidth = 86;
 constexpr int kRowHeight = 20;
@@ -56,8 +48,10 @@ TFontHandle MakeFont(const char* Face, int Height, bool Bold) {
 
 void SetFont(HWND Window, HFONT Font) { ::SendMessageA(Window, WM_SETFONT, reinterpret_cast<WPARAM>(Font), TRUE); }
 
-void Place(HWND Window, const RECT& Bounds) {
-    ::SetWindowPos(Window, nullptr, Bounds.left, Bounds.top, Bounds.right - Bounds.left, Bounds.bottom - Bounds.top,
+TRect LayoutRect(const RECT& Rect) { return {Rect.left, Rect.top, Rect.right, Rect.bottom}; }
+
+void Place(HWND Window, const TRect& Bounds) {
+    ::SetWindowPos(Window, nullptr, Bounds.Left, Bounds.Top, Bounds.Width(), Bounds.Height(),
                    SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -168,29 +162,19 @@ TFrmMain::TFrmMain(IProcessSource& Source, IVersionApi& VersionApi, TFrmMainServ
     SaveDialog.Title = LoadStr(TStringId::sReportDialogTitle);
     SaveDialog.Run = [](OPENFILENAMEA& Dialog) { return ::GetSaveFileNameA(&Dialog) != FALSE; };
 
-    const HINSTANCE Instance = ::GetModuleHandleA(nullptr);
-    WNDCLASSEXA Existing{};
-    Existing.cbSize = sizeof Existing;
-    if (!::GetClassInfoExA(Instance, kWindowClass, &Existing)) {
-        WNDCLASSEXA Class{};
-        Class.cbSize = sizeof Class;
-        Class.lpfnWndProc = WindowProc;
-        Class.hInstance = Instance;
-        Class.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
-        Class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        Class.lpszClassName = kWindowClass;
-        ::RegisterClassExA(&Class);
-    }
+    RegisterWindowClass({kWindowClass, WindowProc, 0, IDC_ARROW, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)});
 
     // Placed where designed, not centred: the client area at the designed
     // position and size, whatever frame the system draws around it.
     FDpi = FServices.Dpi ? *FServices.Dpi : DpiAtPoint({kLeft, kTop});
-    FMainWidth = Scaled(kMainWidth);
+    FMetrics = FormMetrics(FDpi);
+    FMainWidth = FMetrics.MainWidth;
     const RECT Client{Scaled(kLeft), Scaled(kTop), Scaled(kLeft) + Scaled(kClientWidth),
                       Scaled(kTop) + Scaled(kClientHeight)};
     const RECT Outer = OuterRectForClient(Client, kWindowStyle, 0, FDpi);
     ::CreateWindowExA(0, kWindowClass, LoadStr(TStringId::sAppTitle).c_str(), kWindowStyle, Outer.left, Outer.top,
-                      Outer.right - Outer.left, Outer.bottom - Outer.top, nullptr, nullptr, Instance, this);
+                      Outer.right - Outer.left, Outer.bottom - Outer.top, nullptr, nullptr,
+                      ::GetModuleHandleA(nullptr), this);
     if (!FHandle)
         return;
     // Where the system's frame differs from what it announced, the client
@@ -275,7 +259,7 @@ void TFrmMain::CreateComponents() {
         pnlToolResize();
     };
     PaintBoxHeader.OnPaint = [this](HDC Canvas) { PaintBoxHeaderPaint(Canvas); };
-    pnlMain.OnResize = [this] { Place(TreeView, pnlMain.InnerRect()); };
+    pnlMain.OnResize = [this] { Place(TreeView, LayoutRect(pnlMain.InnerRect())); };
     pnlDetails.OnResize = [this] {
         AlignDetails();
         pnlDetailsResize();
@@ -285,14 +269,12 @@ void TFrmMain::CreateComponents() {
         pnlTitleResize();
     };
     pnlHint.OnResize = [this] {
-        Place(MemoHint.Handle(), pnlHint.InnerRect());
+        Place(MemoHint.Handle(), LayoutRect(pnlHint.InnerRect()));
         MemoHint.SetMargin(Scaled(kMemoMargin));
     };
     Splitter1.OnMoved = [this](int Delta) {
-        RECT Client{};
-        ::GetClientRect(FHandle, &Client);
-        const int Widest = Client.right - Scaled(kSplitterWidth) - Scaled(kDetailsMinWidth);
-        FMainWidth = std::max(Scaled(kMainMinWidth), std::min(FMainWidth + Delta, Widest));
+        // From the width the tree has, which a narrow window may have cut.
+        FMainWidth = MainPanelWidth(pnlMain.ClientWidth() + Delta, ClientSize().Width, FMetrics);
         AlignForm();
     };
     StringGrid.OnDrawCell = [this](int Col, int Row, const RECT& Rect, unsigned State, HDC Canvas) {
@@ -305,6 +287,7 @@ void TFrmMain::ApplyDpi(int Dpi) {
     if (Dpi != FDpi)
         FMainWidth = ::MulDiv(FMainWidth, Dpi, FDpi);
     FDpi = Dpi;
+    FMetrics = FormMetrics(Dpi);
 
     FFont = MakeFont("MS Sans Serif", -Scaled(11), false);
     FTreeFont = MakeFont("MS Sans Serif", -Scaled(8), false);
@@ -365,33 +348,33 @@ void TFrmMain::ApplyDpi(int Dpi) {
 
 // ---------------------------------------------------------------- layout
 
-void TFrmMain::AlignForm() {
+TSize TFrmMain::ClientSize() const {
     RECT Client{};
     ::GetClientRect(FHandle, &Client);
-    std::vector<TAlignedChild> Children = {
-        {TAlign::alTop, Scaled(kToolHeight)},    {TAlign::alBottom, Scaled(kStatusHeight)},
-        {TAlign::alLeft, FMainWidth},       {TAlign::alLeft, Scaled(kSplitterWidth)},
-        {TAlign::alClient, 0},
-    };
-    AlignChildren(Client, Children);
-    Place(pnlTool.Handle(), Children[0].Bounds);
-    Place(StatusBar.Handle(), Children[1].Bounds);
-    Place(pnlMain.Handle(), Children[2].Bounds);
-    Place(Splitter1.Handle(), Children[3].Bounds);
-    Place(pnlDetails.Handle(), Children[4].Bounds);
+    return {Client.right, Client.bottom};
+}
+
+void TFrmMain::AlignForm() {
+    const TFormLayout Layout = LayoutForm(ClientSize(), FMainWidth, FMetrics);
+    Place(pnlTool.Handle(), Layout.Tool);
+    Place(StatusBar.Handle(), Layout.Status);
+    // The bar draws its size grip at its right end: the old grip must go too.
+    ::InvalidateRect(StatusBar.Handle(), nullptr, TRUE);
+    Place(pnlMain.Handle(), Layout.Main);
+    Place(Splitter1.Handle(), Layout.Splitter);
+    Place(pnlDetails.Handle(), Layout.Details);
+}
+
+TDetailsLayout TFrmMain::DetailsLayout() const {
+    return LayoutDetails(LayoutRect(pnlDetails.InnerRect()), pnlHint.Visible(), FMetrics);
 }
 
 void TFrmMain::AlignDetails() {
-    std::vector<TAlignedChild> Children = {
-        {TAlign::alTop, Scaled(kTitleHeight)},
-        {TAlign::alBottom, Scaled(kHintHeight), pnlHint.Visible()},
-        {TAlign::alClient, 0},
-    };
-    AlignChildren(pnlDetails.InnerRect(), Children);
-    Place(pnlTitle.Handle(), Children[0].Bounds);
+    const TDetailsLayout Layout = DetailsLayout();
+    Place(pnlTitle.Handle(), Layout.Title);
     if (pnlHint.Visible())
-        Place(pnlHint.Handle(), Children[1].Bounds);
-    Place(StringGrid.Handle(), Children[2].Bounds);
+        Place(pnlHint.Handle(), Layout.Hint);
+    Place(StringGrid.Handle(), Layout.Grid);
 }
 
 void TFrmMain::SetHintVisible(bool Visible) {
@@ -402,22 +385,10 @@ void TFrmMain::SetHintVisible(bool Visible) {
 // ---------------------------------------------------------------- messages
 
 LRESULT CALLBACK TFrmMain::WindowProc(HWND Window, UINT Message, WPARAM wParam, LPARAM lParam) {
-    TFrmMain* Self = nullptr;
-    if (Message == WM_NCCREATE) {
-        Self = static_cast<TFrmMain*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        Self->FHandle = Window;
-        ::SetWindowLongPtrA(Window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(Self));
-    } else {
-        Self = reinterpret_cast<TFrmMain*>(::GetWindowLongPtrA(Window, GWLP_USERDATA));
-    }
-    if (!Self)
-        return ::DefWindowProcA(Window, Message, wParam, lParam);
-    const LRESULT Result = Self->HandleMessage(Message, wParam, lParam);
-    if (Message == WM_NCDESTROY) {
-        ::SetWindowLongPtrA(Window, GWLP_USERDATA, 0);
-        Self->FHandle = nullptr;
-    }
-    return Result;
+    const auto Handler = [](TFrmMain& Self, UINT Message, WPARAM wParam, LPARAM lParam) {
+        return Self.HandleMessage(Message, wParam, lParam);
+    };
+    return DispatchToObject(Window, Message, wParam, lParam, &TFrmMain::FHandle, Handler);
 }
 
 LRESULT TFrmMain::HandleMessage(UINT Message, WPARAM wParam, LPARAM lParam) {
@@ -431,6 +402,8 @@ LRESULT TFrmMain::HandleMessage(UINT Message, WPARAM wParam, LPARAM lParam) {
         HANDLE_MSG(FHandle, WM_COMMAND, OnCommand);
         HANDLE_MSG(FHandle, WM_NOTIFY, OnNotify);
         HANDLE_MSG(FHandle, WM_GETMINMAXINFO, OnGetMinMaxInfo);
+        HANDLE_MSG(FHandle, WM_ACTIVATE, OnActivate);
+        HANDLE_MSG(FHandle, WM_SETFOCUS, OnSetFocus);
     case WM_DPICHANGED:
         OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
@@ -457,6 +430,29 @@ BOOL TFrmMain::OnCreate(HWND, LPCREATESTRUCT) {
 void TFrmMain::OnSize(HWND, UINT, int, int) {
     if (pnlTool.Handle())
         AlignForm();
+}
+
+void TFrmMain::OnActivate(HWND, UINT State, HWND, BOOL Minimized) {
+    // As a dialog does: the control with the focus is noted when another
+    // window (a message box, the save dialog, another program) takes over, and
+    // gets it back when this one is active again.
+    if (State == WA_INACTIVE) {
+        const HWND Focused = ::GetFocus();
+        if (Focused && ::IsChild(FHandle, Focused))
+            FFocusedControl = Focused;
+    } else if (!Minimized) {
+        RestoreFocus();
+    }
+}
+
+void TFrmMain::OnSetFocus(HWND, HWND) { RestoreFocus(); }
+
+void TFrmMain::RestoreFocus() {
+    HWND Control = FFocusedControl;
+    if (!Control || !::IsChild(FHandle, Control) || !::IsWindowVisible(Control) || !::IsWindowEnabled(Control))
+        Control = ::GetNextDlgTabItem(FHandle, nullptr, FALSE);  // the first of the focus order
+    if (Control)
+        ::SetFocus(Control);
 }
 
 void TFrmMain::OnShowWindow(HWND, BOOL Show, UINT) {
@@ -508,6 +504,10 @@ LRESULT TFrmMain::OnNotify(HWND, int, NMHDR* Header) {
         }
         case TVN_SELCHANGEDA:
         case TVN_SELCHANGEDW:
+            // Moved by keyboard, the selection leaves the mouse behind: the
+            // tip of the entry under it would stay over the sheet.
+            if (reinterpret_cast<NMTREEVIEWA*>(Header)->action == TVC_BYKEYBOARD)
+                ::SendMessageA(ToolTips, TTM_POP, 0, 0);
             if (!FTreeEventsHeld)
                 TreeViewChange();
             return 0;
@@ -540,9 +540,8 @@ LRESULT TFrmMain::OnNotify(HWND, int, NMHDR* Header) {
 }
 
 void TFrmMain::OnGetMinMaxInfo(HWND, LPMINMAXINFO Info) {
-    const RECT Smallest{0, 0, Scaled(kMainMinWidth) + Scaled(kSplitterWidth) + Scaled(kDetailsMinWidth),
-                        Scaled(kToolHeight) + Scaled(kStatusHeight) + Scaled(kPanelMinHeight)};
-    const RECT Outer = OuterRectForClient(Smallest, kWindowStyle, 0, FDpi);
+    const TSize Smallest = MinimumClientSize(FMetrics);
+    const RECT Outer = OuterRectForClient({0, 0, Smallest.Width, Smallest.Height}, kWindowStyle, 0, FDpi);
     Info->ptMinTrackSize = {Outer.right - Outer.left, Outer.bottom - Outer.top};
 }
 
@@ -658,7 +657,8 @@ void TFrmMain::FillTree() {
 void TFrmMain::btnReloadClick() {
     // The reload runs on this thread and the window does not respond meanwhile:
     // the wait cursor says so.
-    const HCURSOR Previous = ::SetCursor(::LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)));  // IDC_WAIT
+    const HCURSOR Previous = ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));
+    const bool HadSelection = ::SendMessageA(TreeView, TVM_GETNEXTITEM, TVGN_CARET, 0) != 0;
     ClearTree();
     // Icons of the previous reload are no longer shown anywhere; the two
     // motifs stay, and both lists stay aligned.
@@ -668,6 +668,10 @@ void TFrmMain::btnReloadClick() {
     StatusBar.SetPanelText(2, Status.PrivilegeStatus);
     FillTree();
     StatusBar.SetPanelText(0, Status.ProcessCount);
+    // The selection went with the old entries: a change like any other, which
+    // hides the help and leaves the sheet as it is.
+    if (HadSelection)
+        TreeViewChange();
     ::SetCursor(Previous);
 }
 
@@ -717,7 +721,11 @@ void TFrmMain::pnlDetailsResize() {
     const std::string& Widest = WidestRowLabel();
     SIZE Extent{};
     ::GetTextExtentPoint32A(Dc.Get(), Widest.c_str(), static_cast<int>(Widest.size()), &Extent);
-    const TColumnWidths Widths = GridColumnWidths(Extent.cx, StringGrid.ClientWidth());
+    // The grid's size from the layout: a scroll bar it shows while it is being
+    // resized is not taken for one it keeps.
+    const int RowsHeight = StringGrid.RowCount() * (StringGrid.DefaultRowHeight() + StringGrid.GridLineWidth());
+    const TColumnWidths Widths =
+        SheetColumnWidths(Extent.cx, DetailsLayout().Grid.Size(), RowsHeight, ScrollBarSize(FDpi));
     StringGrid.SetColWidths(0, Widths.Label);
     StringGrid.SetColWidths(1, Widths.Value);
 }
@@ -794,6 +802,11 @@ LRESULT CALLBACK TFrmMain::TreeSubclassProc(HWND Window, UINT Message, WPARAM wP
             Form.FItemUnderMouse = Item;
             ::SendMessageA(Form.ToolTips, TTM_POP, 0, 0);
         }
+    } else if (Message == WM_SYSKEYDOWN || Message == WM_SYSKEYUP || Message == WM_SYSCHAR) {
+        // Wine's tree view turns system keys into TVN_KEYDOWN and keeps them,
+        // so Alt+F4 and the system menu's keys never reach the window; the
+        // tree has no use for them, so they go where Windows sends them.
+        return ::DefWindowProcA(Window, Message, wParam, lParam);
     } else if (Message == WM_NCDESTROY) {
         ::RemoveWindowSubclass(Window, TreeSubclassProc, 0);
     }

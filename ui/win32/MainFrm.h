@@ -15,6 +15,7 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/Color.h"
 #include "probes/win32/SystemProbes.h"
+#include "ui/rules/FormLayout.h"
 #include "ui/win32/Controls.h"
 #include "ui/win32/Handles.h"
 #include "versioninfo/StVInfo.h"
@@ -113,7 +114,7 @@ public:
     HFONT Font() const { return FFont.Get(); }
     HFONT TreeFont() const { return FTreeFont.Get(); }
     HFONT TitleFont() const { return FTitleFont.Get(); }
-    // Width of pnlMain, as the splitter leaves it.
+    // Width of pnlMain as the splitter leaves it; a narrow window shows it narrower.
     int MainWidth() const { return FMainWidth; }
 
     static LRESULT CALLBACK WindowProc(HWND Window, UINT Message, WPARAM wParam, LPARAM lParam);
@@ -131,14 +132,20 @@ private:
     void OnCommand(HWND Window, int Id, HWND Control, UINT Code);
     LRESULT OnNotify(HWND Window, int Id, NMHDR* Header);
     void OnGetMinMaxInfo(HWND Window, LPMINMAXINFO Info);
+    void OnActivate(HWND Window, UINT State, HWND Other, BOOL Minimized);
+    void OnSetFocus(HWND Window, HWND Previous);
     void OnDpiChanged(int Dpi, const RECT& Suggested);
 
     void CreateComponents();
     void ApplyDpi(int Dpi);
     // A length of the window description at the window's resolution.
     int Scaled(int DesignPixels) const;
+    TSize ClientSize() const;
     void AlignForm();
+    TDetailsLayout DetailsLayout() const;
     void AlignDetails();
+    // Gives the focus back to the control that had it, or to the first of the focus order.
+    void RestoreFocus();
     void SetHintVisible(bool Visible);
     void CheckPlatform();
     void WriteIntroText();
@@ -155,7 +162,10 @@ private:
     TFrmMainServices FServices;
     HWND FHandle = nullptr;
     int FDpi = 96;
+    TFormMetrics FMetrics;  // at FDpi
+    // pnlMain's width as the user left it; the layout gives it less while the window is too narrow.
     int FMainWidth = 345;
+    HWND FFocusedControl = nullptr;  // the control that had the focus when the window was last deactivated
     bool FShown = false;
     bool FTreeEventsHeld = false;  // while the tree is refilled or destroyed
     bool FPlatformRefused = false;

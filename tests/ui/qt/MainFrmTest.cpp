@@ -26,6 +26,7 @@
 #include "ui/qt/QtTestApp.h"
 #include "resources/StringTable.h"
 #include "ui/qt/Translations.h"
+#include "ui/rules/FormLayout.h"
 #include "ui/rules/WindowRules.h"
 
 // Fontconfig, below Qt, keeps allocations it never frees; the leak checker
@@ -41,6 +42,7 @@ using testing::ProcessWithImage;
 using testing::Sys;
 
 QString Q(const std::string& Text) { return QString::fromStdString(Text); }
+QRect ToQRect(const TRect& Rect) { return {Rect.Left, Rect.Top, Rect.Width(), Rect.Height()}; }
 
 struct TMessage {
     QString Caption;
@@ -365,13 +367,18 @@ TEST_F(MainFrmTest, TheExplanationIsTheTooltipOfEachEntryAndOfTheTitle) {
     EXPECT_EQ(F.pnlTitle->toolTip(), Item("orphan")->toolTip(0));
 }
 
-TEST_F(MainFrmTest, ReloadKeepsTheSheetAndRaisesNoSelectionChange) {
+TEST_F(MainFrmTest, ReloadKeepsTheSheetAndHidesTheHelpWithTheSelection) {
     TFrmMain& F = Form();
+    F.btnReload->click();
+    EXPECT_TRUE(HintShown()) << "nothing was selected: the intro stays";
     Select("init");
+    ClickRow(2);
+    ASSERT_TRUE(HintShown());
     F.btnReload->click();
     EXPECT_EQ(F.StringGrid->Cells(1, 0), "Maker");
     EXPECT_EQ(F.lblTitle->text(), "init");
     EXPECT_TRUE(F.TreeView->selectedItems().isEmpty());
+    EXPECT_FALSE(HintShown()) << "the selection went, as with any change";
 }
 
 TEST_F(MainFrmTest, RowSelectionWritesTheFieldHelp) {
@@ -706,6 +713,42 @@ TEST_F(MainFrmTest, NoPanelFallsBelowItsMinimumSize) {
         ExpectMinimums(Delta < 0 ? "splitter left" : "splitter right");
     }
     EXPECT_EQ(F.pnlDetails->width(), 250);
+}
+
+TEST_F(MainFrmTest, WidgetsStandWhereTheSharedLayoutPutsThem) {
+    TFrmMain& F = Form();
+    const TFormMetrics Metrics = FormMetrics(96);
+    const int Widest = QFontMetrics(F.StringGrid->font()).horizontalAdvance(Q(WidestRowLabel()));
+    const int Bar = F.StringGrid->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, F.StringGrid);
+    for (const QSize Size : {QSize(733, 630), QSize(403, 402), QSize(500, 450), QSize(1000, 700)}) {
+        for (const bool Help : {true, false}) {
+            SCOPED_TRACE(::testing::Message() << Size.width() << " x " << Size.height() << (Help ? ", help" : ""));
+            if (Help) {
+                ClickRow(1);
+            } else {
+                Select("shell");  // a new selection hides the help
+                Select("init");
+            }
+            F.resize(Size);
+            const TFormLayout Form = LayoutForm({Size.width(), Size.height()}, 345, Metrics);
+            EXPECT_EQ(F.pnlTool->geometry(), ToQRect(Form.Tool));
+            EXPECT_EQ(F.StatusBar->geometry(), ToQRect(Form.Status));
+            EXPECT_EQ(F.pnlMain->geometry(), ToQRect(Form.Main));
+            EXPECT_EQ(F.Splitter1->geometry(), ToQRect(Form.Splitter));
+            EXPECT_EQ(F.pnlDetails->geometry(), ToQRect(Form.Details));
+            const TDetailsLayout Details = LayoutDetails({5, 5, Form.Details.Width() - 5, Form.Details.Height() - 5},
+                                                         Help, Metrics);
+            EXPECT_EQ(F.pnlTitle->geometry(), ToQRect(Details.Title));
+            EXPECT_EQ(F.StringGrid->geometry(), ToQRect(Details.Grid));
+            if (!Help)
+                continue;  // the columns keep the widths of the last resize
+            EXPECT_EQ(F.pnlHint->geometry(), ToQRect(Details.Hint));
+            const TColumnWidths Columns =
+                SheetColumnWidths(Widest, Details.Grid.Size(), F.StringGrid->ContentHeight(), {Bar, Bar});
+            EXPECT_EQ(F.StringGrid->ColWidths(0), Columns.Label);
+            EXPECT_EQ(F.StringGrid->ColWidths(1), Columns.Value);
+        }
+    }
 }
 
 TEST(ExitPageFolder, BesideTheProgramElseInTheInstalledDataFolder) {

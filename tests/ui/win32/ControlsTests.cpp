@@ -1,4 +1,4 @@
-// The controls of our own, alone on a test window: alignment, the grid's
+// The controls of our own, alone on a test window: the grid's
 // scrolling and keyboard, the image control, the pictures as GDI objects and
 // the program's icon file.
 #include "ui/win32/Controls.h"
@@ -8,7 +8,6 @@
 #include "resources/IconFile.h"
 #include "tests/ui/win32/WindowTesting.h"
 #include "ui/rules/Pictures.h"
-#include "ui/win32/Align.h"
 #include "ui/win32/Pictures.h"
 
 namespace quorvane::win32::testing {
@@ -17,34 +16,6 @@ namespace {
 COLORREF ColourOf(std::uint32_t Pixel) { return RGB(Pixel >> 16 & 0xFF, Pixel >> 8 & 0xFF, Pixel & 0xFF); }
 
 bool SameRect(const RECT& A, const RECT& B) { return ::EqualRect(&A, &B) != FALSE; }
-
-TEST(AlignChildren, TopBottomLeftThenClientInCreationOrder) {
-    std::vector<TAlignedChild> Children = {
-        {TAlign::alClient, 0},  {TAlign::alLeft, 50},  {TAlign::alTop, 10},
-        {TAlign::alBottom, 5},  {TAlign::alTop, 20},   {TAlign::alLeft, 3},
-    };
-    AlignChildren({0, 0, 200, 100}, Children);
-    EXPECT_TRUE(SameRect(Children[2].Bounds, {0, 0, 200, 10}));
-    EXPECT_TRUE(SameRect(Children[4].Bounds, {0, 10, 200, 30})) << "the second top child below the first";
-    EXPECT_TRUE(SameRect(Children[3].Bounds, {0, 95, 200, 100}));
-    EXPECT_TRUE(SameRect(Children[1].Bounds, {0, 30, 50, 95}));
-    EXPECT_TRUE(SameRect(Children[5].Bounds, {50, 30, 53, 95}));
-    EXPECT_TRUE(SameRect(Children[0].Bounds, {53, 30, 200, 95}));
-}
-
-TEST(AlignChildren, HiddenChildrenGiveTheirRoomAndSizesAreCutAtWhatRemains) {
-    std::vector<TAlignedChild> Children = {
-        {TAlign::alTop, 40}, {TAlign::alBottom, 201, false, {1, 2, 3, 4}}, {TAlign::alClient, 0}};
-    AlignChildren({5, 5, 380, 573}, Children);
-    EXPECT_TRUE(SameRect(Children[2].Bounds, {5, 45, 380, 573})) << "the fill child reaches the bottom";
-    EXPECT_TRUE(SameRect(Children[1].Bounds, {1, 2, 3, 4})) << "a hidden child keeps its place";
-
-    Children[1].Visible = true;
-    AlignChildren({0, 0, 100, 30}, Children);
-    EXPECT_TRUE(SameRect(Children[0].Bounds, {0, 0, 100, 30}));
-    EXPECT_TRUE(SameRect(Children[1].Bounds, {0, 30, 100, 30})) << "no room left: empty, never negative";
-    EXPECT_TRUE(SameRect(Children[2].Bounds, {0, 30, 100, 30}));
-}
 
 // A top-level window to put single controls on.
 class ControlTest : public ::testing::Test {

@@ -17,10 +17,17 @@
 #include "fakes/SystemText.h"
 #include "resources/StringTable.h"
 #include "tests/ui/win32/WindowTesting.h"
+#include "ui/rules/FormLayout.h"
 #include "ui/rules/Pictures.h"
 #include "ui/rules/WindowRules.h"
 #include "ui/win32/Dpi.h"
 #include "ui/win32/Drawing.h"
+
+namespace quorvane {
+std::ostream& operator<<(std::ostream& Out, const TRect& R) {
+    return Out << "{" << R.Left << ", " << R.Top << ", " << R.Right << ", " << R.Bottom << "}";
+}
+}  // namespace quorvane
 
 namespace quorvane::win32::testing {
 namespace {
@@ -80,6 +87,27 @@ std::string ReadFile(const std::string& Name) {
     return {std::istreambuf_iterator<char>(File), std::istreambuf_iterator<char>()};
 }
 
+// Cancels the modal dialogs of this thread, as Escape would, while it lives:
+// a timer of the thread looks for them in the dialog's own message loop.
+class TDialogCanceller {
+public:
+    TDialogCanceller() : FTimer(::SetTimer(nullptr, 0, 50, Tick)) {}
+    ~TDialogCanceller() { ::KillTimer(nullptr, FTimer); }
+    TDialogCanceller(const TDialogCanceller&) = delete;
+    TDialogCanceller& operator=(const TDialogCanceller&) = delete;
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+        ::EnumThreadWindows(::GetCurrentThreadId(), Cancel, 0);
+    }
+    static BOOL CALLBACK Cancel(HWND Window, LPARAM) {
+        if (ClassOf(Window) == "#32770" && ::IsWindowVisible(Window))
+            ::PostMessageA(Window, WM_COMMAND, IDCANCEL, 0);
+        return TRUE;
+    }
+    UINT_PTR FTimer;
+};
+
 class MainFrmTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -103,8 +131,10 @@ protected:
     TFrmMainServices Services() {
         TFrmMainServices Services;
         Services.OpenUrl = [this](const std::string& Address) { Opened.push_back(Address); };
-        Services.ShowMessage = [this](HWND, const std::string& Text, const std::string& Caption, UINT Flags) {
+        Services.ShowMessage = [this](HWND Owner, const std::string& Text, const std::string& Caption, UINT Flags) {
             Messages.push_back({Text, Caption, Flags});
+            if (RealDialogs)
+                ::MessageBoxA(Owner, Text.c_str(), Caption.c_str(), Flags);
         };
         Services.QueryPlatformVersion = [this](TPlatformVersion& Version) {
             Version = Platform;
@@ -159,6 +189,17 @@ protected:
 
     bool HintShown() { return Form().pnlHint.Visible(); }
 
+    // A key pressed and released as the keyboard sends it, to the focus.
+    static void PressKey(WORD Key) {
+        INPUT Inputs[2] = {};
+        Inputs[0].type = INPUT_KEYBOARD;
+        Inputs[0].ki.wVk = Key;
+        Inputs[1] = Inputs[0];
+        Inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        ::SendInput(2, Inputs, sizeof(INPUT));
+        PumpMessages();
+    }
+
     std::vector<std::string> Column(int Col) {
         std::vector<std::string> Texts;
         for (int Row = 0; Row < kSheetRows; ++Row)
@@ -188,6 +229,7 @@ protected:
     quorvane::testing::TFakeVersionApi Api;
     TPlatformVersion Platform{2, 5, 1};
     int Dpi = 96;
+    bool RealDialogs = false;  // the system's message boxes, besides noting each message
     std::vector<std::string> Opened;
     std::vector<TMessage> Messages;
     std::unique_ptr<TFrmMain> FForm;
@@ -886,6 +928,198 @@ TEST_F(MainFrmTest, EverythingScalesWithTheScreenResolution) {
     EXPECT_EQ(Box(BoundsOf(F.btnReload)), (TBox{8, 4, 113, 25}));
     EXPECT_EQ(Box(BoundsOf(F.pnlMain.Handle())).Width, 345);
     EXPECT_EQ(Box(BoundsOf(F.pnlTool.Handle())).Height, 33);
+}
+
+// ---------------------------------------------------------------- as a native window
+
+TEST_F(MainFrmTest, FocusComesBackAfterTheAboutBoxAndTheSaveDialog) {
+    RealDialogs = true;
+    TFrmMain& F = Form();
+    if (!::GetFocus())
+        GTEST_SKIP() << "the display gives no keyboard focus";
+    EXPECT_EQ(::GetFocus(), F.btnReload) << "at start: the first control of the focus order";
+    const HWND Grid = F.StringGrid.Handle();
+    ASSERT_TRUE(Focus(Grid));
+    F.StringGrid.ClickCell(0, 3);
+    {
+        const TDialogCanceller Canceller;
+        ::SendMessageA(F.Handle(), WM_SYSCOMMAND, 0xF200, 0);
+    }
+    PumpMessages();
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(::GetFocus(), Grid) << "after the about box";
+    PressKey(VK_DOWN);
+    EXPECT_EQ(F.StringGrid.Row(), 4) << "Down moves the grid";
+
+    {
+        const TDialogCanceller Canceller;
+        F.btnReportClick();  // the system's own save dialog, cancelled
+    }
+    PumpMessages();
+    EXPECT_EQ(::GetFocus(), Grid) << "after the save dialog";
+    PressKey(VK_DOWN);
+    EXPECT_EQ(F.StringGrid.Row(), 5);
+}
+
+// From the narrowest window on and wider again, with the help shown and hidden.
+TEST_F(MainFrmTest, WidgetsStandWhereTheSharedLayoutPutsThem) {
+    TFrmMain& F = Form();
+    const TFormMetrics Metrics = FormMetrics(96);
+    SIZE Widest{};
+    {
+        const TWindowDc Dc(F.StringGrid.Handle());
+        const TSelection Font(Dc.Get(), F.StringGrid.Font());
+        ::GetTextExtentPoint32A(Dc.Get(), "Anzahl Threads", 14, &Widest);
+    }
+    const auto Rect = [](HWND Window) {
+        const RECT R = BoundsOf(Window);
+        return TRect{R.left, R.top, R.right, R.bottom};
+    };
+    for (const TSize Wanted : {TSize{100, 100}, TSize{500, 450}, TSize{1000, 700}, TSize{733, 630}}) {
+        for (const bool Help : {true, false}) {
+            SCOPED_TRACE(::testing::Message() << Wanted.Width << " x " << Wanted.Height << (Help ? ", help" : ""));
+            if (Help) {
+                F.StringGrid.ClickCell(0, 1);
+            } else {
+                Select("shell");  // a new selection hides the help
+                Select("init");
+            }
+            const auto Style = static_cast<DWORD>(::GetWindowLongPtrA(F.Handle(), GWL_STYLE));
+            const RECT Outer = OuterRectForClient({0, 0, Wanted.Width, Wanted.Height}, Style, 0, 96);
+            ::SetWindowPos(F.Handle(), nullptr, 0, 0, Outer.right - Outer.left, Outer.bottom - Outer.top,
+                           SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+            RECT Client{};
+            ::GetClientRect(F.Handle(), &Client);
+            if (Wanted.Width == 100) {
+                EXPECT_EQ(Box(Client), (TBox{0, 0, 403, 402})) << "the window keeps both panels' minimums";
+                EXPECT_EQ(Rect(F.pnlDetails.Handle()).Width(), 250);
+            }
+            // The tree's width, 345, comes back after the narrow sizes.
+            const TFormLayout Layout = LayoutForm({Client.right, Client.bottom}, 345, Metrics);
+            EXPECT_EQ(Rect(F.pnlTool.Handle()), Layout.Tool);
+            EXPECT_EQ(Rect(F.StatusBar.Handle()), Layout.Status);
+            EXPECT_EQ(Rect(F.pnlMain.Handle()), Layout.Main);
+            EXPECT_EQ(Rect(F.Splitter1.Handle()), Layout.Splitter);
+            EXPECT_EQ(Rect(F.pnlDetails.Handle()), Layout.Details);
+            const TDetailsLayout Details = LayoutDetails(
+                {5, 5, Layout.Details.Width() - 5, Layout.Details.Height() - 5}, Help, Metrics);
+            EXPECT_EQ(Rect(F.pnlTitle.Handle()), Details.Title);
+            EXPECT_EQ(Rect(F.StringGrid.Handle()), Details.Grid);
+            if (!Help)
+                continue;  // the columns keep the widths of the last resize
+            EXPECT_EQ(Rect(F.pnlHint.Handle()), Details.Hint);
+            const TColumnWidths Columns = SheetColumnWidths(Widest.cx, Details.Grid.Size(), 15 * 21, ScrollBarSize(96));
+            EXPECT_EQ(F.StringGrid.ColWidths(0), Columns.Label);
+            EXPECT_EQ(F.StringGrid.ColWidths(1), Columns.Value);
+        }
+    }
+}
+
+TEST_F(MainFrmTest, TheColumnsFillTheGridAfterMaximiseAndRestoreWithTheHelpShown) {
+    TFrmMain& F = Form();
+    F.StringGrid.ClickCell(0, 3);
+    ASSERT_TRUE(HintShown());
+    TStringGrid& Grid = F.StringGrid;
+    const auto Filled = [&] { return Grid.ColWidths(0) + Grid.ColWidths(1) + 2 == Grid.ClientWidth(); };
+    ::SendMessageA(F.Handle(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    ASSERT_TRUE(::IsZoomed(F.Handle()));
+    EXPECT_TRUE(Filled()) << "maximised";
+    ::SendMessageA(F.Handle(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_TRUE(Filled()) << "restored";
+    EXPECT_EQ(Grid.ClientWidth(), 375) << "no bar left beside the columns";
+    EXPECT_FALSE(Grid.VerticalScrollBar());
+    EXPECT_FALSE(Grid.HorizontalScrollBar());
+}
+
+TEST_F(MainFrmTest, AReloadHidesTheHelpWhenItTakesTheSelection) {
+    TFrmMain& F = Form();
+    F.btnReloadClick();
+    EXPECT_TRUE(HintShown()) << "nothing was selected: the intro stays";
+    Select("init");
+    F.StringGrid.ClickCell(0, 2);
+    ASSERT_TRUE(HintShown());
+    F.btnReloadClick();
+    EXPECT_FALSE(HintShown());
+    EXPECT_EQ(F.lblTitle.Caption(), "init") << "the sheet keeps its values";
+}
+
+TEST_F(MainFrmTest, WheelStepsSmallerThanANotchAddUp) {
+    TFrmMain& F = Form();
+    F.StringGrid.ClickCell(0, 0);
+    RECT Window{};
+    ::GetWindowRect(F.Handle(), &Window);
+    ::SetWindowPos(F.Handle(), nullptr, 0, 0, Window.right - Window.left, 100, SWP_NOZORDER | SWP_NOMOVE);
+    ASSERT_TRUE(F.StringGrid.VerticalScrollBar()) << "the help leaves the grid a few rows";
+    UINT Lines = 3;
+    ::SystemParametersInfoA(SPI_GETWHEELSCROLLLINES, 0, &Lines, 0);
+    const auto Wheel = [&](int Delta) {
+        ::SendMessageA(F.StringGrid.Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(Delta)), 0);
+    };
+    Wheel(-60);
+    Wheel(-60);
+    EXPECT_EQ(F.StringGrid.TopRow(), static_cast<int>(Lines)) << "two half steps go as far as a notch";
+    Wheel(WHEEL_DELTA);
+    EXPECT_EQ(F.StringGrid.TopRow(), 0);
+}
+
+TEST_F(MainFrmTest, AltF4ClosesTheWindowFromEveryControl) {
+    for (const auto Control : {&TFrmMain::TreeView, &TFrmMain::btnReload}) {
+        Opened.clear();
+        TFrmMain& F = Form();
+        ::SendMessageA(F.*Control, WM_SYSKEYDOWN, VK_F4, 0x20000001);  // bit 29: Alt is down
+        PumpMessages();
+        EXPECT_EQ(F.Handle(), nullptr);
+        EXPECT_EQ(Opened.size(), 1u) << "closed, with the exit page";
+        FForm.reset();
+    }
+}
+
+TEST_F(MainFrmTest, TabbingIntoTheMemoLeavesItsSelectionAlone) {
+    TFrmMain& F = Form();
+    if (!Focus(F.StringGrid.Handle()))
+        GTEST_SKIP() << "the display gives no keyboard focus";
+    MSG Tab{F.StringGrid.Handle(), WM_KEYDOWN, VK_TAB, 0, 0, {}};
+    EXPECT_TRUE(::IsDialogMessageA(F.Handle(), &Tab));
+    ASSERT_EQ(::GetFocus(), F.MemoHint.Handle());
+    CHARRANGE Selection{};
+    ::SendMessageA(F.MemoHint.Handle(), EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&Selection));
+    EXPECT_EQ(Selection.cpMin, Selection.cpMax) << "nothing selected";
+}
+
+TEST_F(MainFrmTest, TheStatusBarIsRepaintedWholeOnResize) {
+    TFrmMain& F = Form();
+    const HWND Bar = F.StatusBar.Handle();
+    ::UpdateWindow(F.Handle());
+    ::ValidateRect(Bar, nullptr);
+    RECT Window{};
+    ::GetWindowRect(F.Handle(), &Window);
+    ::SetWindowPos(F.Handle(), nullptr, 0, 0, Window.right - Window.left + 100, Window.bottom - Window.top,
+                   SWP_NOZORDER | SWP_NOMOVE);
+    RECT Dirty{};
+    ::GetUpdateRect(Bar, &Dirty, FALSE);
+    EXPECT_LE(Dirty.left, 600) << "the old grip's place is repainted";
+    EXPECT_EQ(Dirty.right, 833);
+}
+
+TEST_F(MainFrmTest, TheTooltipGoesWhenTheKeyboardMovesTheSelection) {
+    TFrmMain& F = Form();
+    Select("init");
+    // The mouse comes to rest on the entry, and its tip shows after a while.
+    const RECT Entry = EntryRect("init");
+    POINT At{Entry.left + 2, Entry.top + 2};
+    ::ClientToScreen(F.TreeView, &At);
+    ::SetCursorPos(At.x, At.y);
+    ::PostMessageA(F.TreeView, WM_MOUSEMOVE, 0, MAKELPARAM(Entry.left + 2, Entry.top + 2));
+    for (int Wait = 0; Wait < 150 && !::IsWindowVisible(F.ToolTips); ++Wait) {
+        ::Sleep(20);
+        PumpMessages();
+    }
+    if (!::IsWindowVisible(F.ToolTips))
+        GTEST_SKIP() << "the tooltip does not show on this display";
+    ::SendMessageA(F.TreeView, WM_KEYDOWN, VK_DOWN, 0);
+    EXPECT_EQ(F.NodeOf(reinterpret_cast<HTREEITEM>(::SendMessageA(F.TreeView, TVM_GETNEXTITEM, TVGN_CARET, 0)))->Text,
+              "shell");
+    EXPECT_FALSE(::IsWindowVisible(F.ToolTips));
 }
 
 // The window over the processes that Wine runs beside this test.
