@@ -349,26 +349,31 @@ bool TLinuxProcessSource::QueryImageFile(std::uint32_t ProcessId, std::string& I
         return false;
     // Within a walk the path's stat is shared by the processes that run its file.
     const struct stat* TargetNow = Walked ? ImageFileStat(Target) : nullptr;
-    const bool AtItsPath = (TargetNow && MapsNameFileOf(Mappings, *TargetNow)) || SameFile(Link, Target);
+    const bool MapsShowThePath = TargetNow && MapsNameFileOf(Mappings, *TargetNow);
+    const bool AtItsPath = MapsShowThePath || SameFile(Link, Target);
     // Elsewhere the image is read through the link, opened now so that what
     // is read later is this image, whatever the process runs by then. A
     // descriptor that cannot be had leaves the link itself to be read.
     if (!AtItsPath)
         FImageDescriptor = ::open(Link.c_str(), O_RDONLY | O_CLOEXEC);
 
-    // The link read once more, after the maps and the open: had the process
-    // run another program (exec) or ended since its name was taken, the maps,
-    // and the image opened, would be another program's than the name's.
-    std::string Now;
-    if (!ReadLink(Link, Now, Error)) {
-        CloseImageDescriptor();
-        Remark = SystemErrorText(static_cast<std::uint32_t>(Error));
-        return false;
-    }
-    if (Now != Target) {
-        CloseImageDescriptor();
-        Remark = LoadStr(TStringId::sRemarkProgramChanged);
-        return false;
+    // Had the process run another program (exec) or ended since the walk took
+    // its name from the link, the maps, and the image opened, would be another
+    // program's than the name's. Maps whose first file is the one at the path
+    // are the program's own; otherwise the link is read once more, after the
+    // maps and the open, and must not have changed.
+    if (!(MapsShowThePath && Mappings.FirstFileMapped())) {
+        std::string Now;
+        if (!ReadLink(Link, Now, Error)) {
+            CloseImageDescriptor();
+            Remark = SystemErrorText(static_cast<std::uint32_t>(Error));
+            return false;
+        }
+        if (Now != Target) {
+            CloseImageDescriptor();
+            Remark = LoadStr(TStringId::sRemarkProgramChanged);
+            return false;
+        }
     }
 
     ImageSize = static_cast<std::uint32_t>(

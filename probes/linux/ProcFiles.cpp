@@ -141,6 +141,8 @@ bool TMappingExtent::Feed(std::string_view Line) {
         !ParseNumber(Range.substr(Dash + 1), End, 16) || End < Start)
         return true;
     if (Rest != FWanted) {
+        if (!FStarted && !Rest.empty() && Rest.front() == '/')
+            ++FFilesBefore;
         FEnded = FStarted;
         return !FEnded;
     }

@@ -57,6 +57,9 @@ public:
     // The device (major, minor) and inode of the file the first mapping of the
     // image maps, as the kernel states them; false when none was found.
     bool FileIdentity(std::uint32_t& Major, std::uint32_t& Minor, std::uint64_t& Inode) const;
+    // True when the image is the first file that the lines fed map: a
+    // process's program is, and after an exec another program's file would be.
+    bool FirstFileMapped() const { return FStarted && FFilesBefore == 0; }
 
 private:
     std::string FWanted;
@@ -64,6 +67,7 @@ private:
     std::uint32_t FMinor = 0;
     std::uint64_t FInode = 0;
     bool FHasIdentity = false;
+    std::uint32_t FFilesBefore = 0;  // mappings of other files before the image's
     std::uint64_t FLowest = 0;
     std::uint64_t FHighest = 0;
     bool FStarted = false;

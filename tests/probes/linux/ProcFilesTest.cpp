@@ -100,6 +100,14 @@ TEST(ProcMapsTest, MalformedLinesAreIgnored) {
     EXPECT_FALSE(Extent.Feed("3000-4000 rw-p 0 00:00 0"));
     EXPECT_FALSE(Extent.Feed("4000-5000 r--p 0 08:01 5 /usr/bin/with space\\012and break"));
     EXPECT_EQ(Extent.Extent(), 0x1800u);
+    EXPECT_FALSE(Extent.FirstFileMapped());  // ld.so came first
+
+    // Mappings without a file before the image do not count.
+    TMappingExtent First(Path);
+    First.Feed("0-1000 rw-p 0 00:00 0");
+    First.Feed("1000-2000 r--p 0 08:01 5 /usr/bin/with space\\012and break");
+    EXPECT_TRUE(First.FirstFileMapped());
+    EXPECT_FALSE(TMappingExtent(Path).FirstFileMapped());  // no image at all
 }
 
 TEST(ProcMapsTest, TheImagesFileIdentityIsThatOfItsFirstMapping) {
