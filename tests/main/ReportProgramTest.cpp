@@ -196,6 +196,17 @@ TEST_F(ReportProgramTest, FilesAreListedInTheReportsFormat) {
         EXPECT_EQ(Rated[I][7].rfind("Paket ", 0), 0u) << Rated[I][7];
         EXPECT_NE(Rated[I][7].find("; der Inhalt stimmt mit der Prüfsumme des Pakets überein."), std::string::npos);
     }
+
+    // A Windows program of a package: its own resource speaks, its package is named.
+    const std::string Winver = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/winver.exe";
+    if (fs::exists(Winver)) {
+        const TRun Pe = Report("--files --json " + Winver);
+        ASSERT_EQ(Pe.ExitCode, 0) << Pe.Err;
+        const nlohmann::json Object = nlohmann::json::parse(Pe.Out);
+        EXPECT_EQ(Object.at("company"), "Microsoft Corporation");
+        EXPECT_EQ(Object.at("package").at("name"), "libwine");
+        EXPECT_EQ(Object.at("package").at("verified"), true);
+    }
 }
 
 // A copy of sleep, started from the test's folder and ended by the destructor.
