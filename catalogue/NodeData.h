@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "trust/Signature.h"
+
 namespace quorvane {
 
 // Danger rating. Unscoped, so that a stored value outside 0..4 stays representable.
@@ -48,6 +50,7 @@ struct TNodeData {
     std::string PackageName;  // the installed package that lists the image file
     std::string PackageVersion;
     bool PackageVerified = false;  // the file's content matches the package's checksum
+    TSignature Signature;  // of the image file; its sentence ends the explanation
     std::string Explanation;  // German, in the system's 8-bit encoding
 };
 

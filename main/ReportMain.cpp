@@ -6,6 +6,7 @@
 
 #include "main/ReportCommand.h"
 #include "probes/Probes.h"
+#include "trust/Signature.h"
 #include "versioninfo/VersionApi.h"
 
 int main(int argc, char** argv) {
@@ -13,5 +14,6 @@ int main(int argc, char** argv) {
     const std::vector<std::string> Arguments(argv + 1, argv + argc);
     const auto Processes = quorvane::CreateSystemProcessSource();
     const auto Versions = quorvane::CreateSystemVersionApi();
-    return quorvane::RunReportCommand(Arguments, *Processes, *Versions, std::cout, std::cerr);
+    const auto Signatures = quorvane::CreateSystemSignatureCheck();
+    return quorvane::RunReportCommand(Arguments, *Processes, *Versions, std::cout, std::cerr, Signatures.get());
 }
