@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 
 #include "catalogue/Catalogue.h"
 #include "fakes/FakeProcessSource.h"
+#include "fakes/FakeSignatureCheck.h"
 #include "fakes/FakeVersionApi.h"
 #include "main/JsonReport.h"
 #include "main/ReportCommand.h"
@@ -71,6 +73,7 @@ protected:
 
     TFakeProcessSource Processes;
     TFakeVersionApi Versions;
+    testing::FakeSignatureCheck Signatures;
 };
 
 TEST_F(JsonReportTest, JsonAndTabSeparatedReportsOfOneSnapshotAgree) {
@@ -228,15 +231,56 @@ TEST_F(JsonReportTest, EveryObjectIsAsTheSchemaDocumentDescribesIt) {
     std::ifstream Document(QUORVANE_JSON_SCHEMA);
     const json Schema = json::parse(Document);
     std::ostringstream Out, Err;
-    ASSERT_EQ(RunReportCommand({"--json"}, Processes, Versions, Out, Err), kExitSuccess);
+    Signatures.Add("/sbin/init", TSignatureStatus::Trusted, "Init Makers", "Root CA", TSignatureSource::Catalog);
+    Signatures.Add("/opt/tool", TSignatureStatus::Unsigned);
+    ASSERT_EQ(RunReportCommand({"--json"}, Processes, Versions, Out, Err, &Signatures), kExitSuccess);
     std::string Why;
     for (const json& Object : ParseLines(Out.str()))
         EXPECT_TRUE(Conforms(Object, Schema.at("$defs").at("process"), Schema, Object.at("name"), Why)) << Why;
     Versions.Problems["/opt/missing"] = "No such file or directory";
     Out.str({});
-    RunReportCommand({"--files", "--json", "/sbin/init", "/opt/missing", "/opt/tool"}, Processes, Versions, Out, Err);
+    RunReportCommand({"--files", "--json", "/sbin/init", "/opt/missing", "/opt/tool"}, Processes, Versions, Out, Err,
+                     &Signatures);
     for (const json& Object : ParseLines(Out.str()))
         EXPECT_TRUE(Conforms(Object, Schema.at("$defs").at("file"), Schema, Object.at("path"), Why)) << Why;
+}
+
+TEST_F(JsonReportTest, TheSignatureOfEachImageIsVerifiedOnceBeforeTheReportIsWritten) {
+    Signatures.Add("/sbin/init", TSignatureStatus::Trusted, "Init Makers", "Root CA", TSignatureSource::Catalog);
+    Signatures.Add("/opt/tool", TSignatureStatus::Tampered);
+    Processes.Processes.push_back(ProcessWithImage("init2", 2, 1, "/sbin/init"));
+    std::ostringstream Out, Err;
+    ASSERT_EQ(RunReportCommand({"--json"}, Processes, Versions, Out, Err, &Signatures), kExitSuccess);
+    std::map<std::string, json> ByName;
+    for (const json& Object : ParseLines(Out.str()))
+        ByName[Object.at("name")] = Object;
+    EXPECT_EQ(ByName["init"].at("signature"),
+              (json{{"status", "trusted"}, {"signer", "Init Makers"}, {"issuer", "Root CA"}, {"source", "catalog"}}));
+    EXPECT_EQ(ByName["init2"].at("signature"), ByName["init"].at("signature"));
+    EXPECT_EQ(ByName["tool"].at("signature"),
+              (json{{"status", "tampered"}, {"signer", nullptr}, {"issuer", nullptr}, {"source", "embedded"}}));
+    const std::string Tool = ByName["tool"].at("explanation");
+    EXPECT_TRUE(Tool.ends_with(" Die Signatur passt nicht mehr zum Inhalt: die Datei wurde nach dem Signieren "
+                               "verändert."))
+        << Tool;
+    EXPECT_EQ(ByName["alt"].at("signature").at("status"), "error") << "the file at its path is missing";
+    EXPECT_TRUE(ByName["orphan"].at("signature").is_null()) << "no image file";
+    EXPECT_TRUE(ByName["[System Process]"].at("signature").is_null());
+    EXPECT_EQ(Signatures.Verifications, 4) << "one verification per image file";
+
+    // Without a check (the Linux build) there is no verdict and no sentence.
+    Out.str({});
+    ASSERT_EQ(RunReportCommand({"--json"}, Processes, Versions, Out, Err), kExitSuccess);
+    for (const json& Object : ParseLines(Out.str())) {
+        EXPECT_TRUE(Object.at("signature").is_null());
+        EXPECT_EQ(Object.at("explanation").get<std::string>().find("Signatur"), std::string::npos);
+    }
+
+    // The listing of --files carries the sentence in its explanation column.
+    Out.str({});
+    ASSERT_EQ(RunReportCommand({"--files", "/opt/tool"}, Processes, Versions, Out, Err, &Signatures), kExitSuccess);
+    EXPECT_NE(Out.str().find("Inhalt: die Datei wurde nach dem Signieren verändert.\r\n"), std::string::npos)
+        << Out.str();
 }
 
 TEST(SnapshotTimeTest, IsoTimesInUtcWithMilliseconds) {
