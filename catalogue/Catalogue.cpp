@@ -96,6 +96,15 @@ std::vector<std::string> TCatalogue::ImageFiles() const {
     return Files;
 }
 
+std::vector<std::string> TCatalogue::AwaitSignatures() {
+    std::vector<std::string> Files = ImageFiles();
+    TSignature Pending;
+    Pending.Status = TSignatureStatus::Pending;
+    for (const std::string& File : Files)
+        SetSignature(File, Pending);
+    return Files;
+}
+
 std::vector<std::size_t> TCatalogue::SetSignature(const std::string& ImagePath, const TSignature& Signature) {
     if (FByImagePath.empty()) {
         const std::vector<const TCatalogueNode*>& Order = TreeOrder();

@@ -70,6 +70,10 @@ public:
     // first record that names it.
     std::vector<std::string> ImageFiles() const;
 
+    // Makes the signature of every record with an image file pending (its
+    // sentence says so) and answers those files, as ImageFiles does.
+    std::vector<std::string> AwaitSignatures();
+
     // Gives every record of the image file the verdict on its signature
     // (the explanation's last sentence); answers their tree-order positions.
     std::vector<std::size_t> SetSignature(const std::string& ImagePath, const TSignature& Signature);

@@ -684,14 +684,10 @@ void TFrmMain::btnReloadClick() {
 void TFrmMain::CheckSignatures() {
     if (!FSignatureVerdicts->Checks() || !FHandle)
         return;
-    std::vector<std::string> Files = FCatalogue->ImageFiles();
-    const TSignature Pending{TSignatureStatus::Pending};
-    for (const std::string& File : Files)
-        FCatalogue->SetSignature(File, Pending);
     if (!FSignatureWorker)
         FSignatureWorker = std::make_unique<TSignatureWorker>(
             *FSignatureVerdicts, [Window = FHandle] { ::PostMessageA(Window, kSignaturesArrived, 0, 0); });
-    FSignatureWorker->Start(std::move(Files));
+    FSignatureWorker->Start(FCatalogue->AwaitSignatures());
 }
 
 void TFrmMain::SignaturesArrived() {
