@@ -1,13 +1,14 @@
 // The Windows window's reload with the signature check on and off, under
 // Wine: the first reload (a new window, nothing verified yet) and the warm
 // reload (every file verified before), each until the tree is filled, which
-// is all the user waits for, and until the last verdict has arrived. Both
-// windows live side by side and are reloaded in turn in every round, so the
-// load of the machine meets them alike; the figures are medians.
+// is all the user waits for, and until the last verdict has arrived. In every
+// round two new windows, one with the check and one without, are shown and
+// then reloaded three times in turn (which goes first alternates), so the
+// load of the machine meets both alike; the figures are medians.
 //
 // Debian packages Google Benchmark for Linux only; this is a plain program.
-// It starts Copies copies of itself (distinct files, so distinct verdicts)
-// that wait until it ends.
+// It starts Copies copies of bench_waiting_program.exe, the small program
+// beside it (distinct files, so distinct verdicts), that wait until it ends.
 //
 //   bench_window_signatures [Copies [Rounds]]
 #include <windows.h>
@@ -77,17 +78,20 @@ TFrmMainServices Services(std::shared_ptr<ISignatureCheck> Signatures) {
     return Result;
 }
 
-// Copies of this program in the temporary folder, each started and waiting.
+// Copies of the waiting program in the temporary folder, each started.
 class TWaitingCopies {
 public:
     explicit TWaitingCopies(int Count) {
         char Own[MAX_PATH] = {}, Temp[MAX_PATH] = {};
         ::GetModuleFileNameA(nullptr, Own, sizeof Own);
         ::GetTempPathA(sizeof Temp, Temp);
+        std::string Original = Own;
+        Original = Original.substr(0, Original.find_last_of('\\') + 1) + "bench_waiting_program.exe";
         for (int I = 0; I < Count; ++I) {
             const std::string Copy = std::string(Temp) + "quorvane-bench-" + std::to_string(I) + ".exe";
-            ::CopyFileA(Own, Copy.c_str(), FALSE);
-            std::string CommandLine = "\"" + Copy + "\" --wait";
+            if (!::CopyFileA(Original.c_str(), Copy.c_str(), FALSE))
+                continue;
+            std::string CommandLine = "\"" + Copy + "\"";
             STARTUPINFOA Startup{};
             Startup.cb = sizeof Startup;
             PROCESS_INFORMATION Child{};
@@ -121,21 +125,26 @@ int Run(int Copies, int Rounds) {
     TTimes First[2], Warm[2];  // by check off, on
     std::size_t Processes = 0, Files = 0;
     for (int Round = 0; Round < Rounds; ++Round) {
-        for (const bool On : {false, true}) {
+        // Which window goes first alternates from round to round.
+        const bool Order[2] = {Round % 2 == 1, Round % 2 == 0};
+        std::unique_ptr<TFrmMain> Forms[2];
+        for (const bool On : Order) {
             // A new check for every window: nothing is verified before its first reload.
             std::shared_ptr<ISignatureCheck> Check = On ? std::shared_ptr<ISignatureCheck>(CreateSystemSignatureCheck())
                                                         : std::shared_ptr<ISignatureCheck>(Off);
-            std::unique_ptr<TFrmMain> Form;
             Time(First[On], [&] {
-                Form = std::make_unique<TFrmMain>(*Source, *Api, Services(Check));
-                Form->Show(SW_SHOWNOACTIVATE);  // the first show runs the first reload
-            }, [&] { UntilVerified(*Form); });
-            Time(Warm[On], [&] { Form->btnReloadClick(); }, [&] { UntilVerified(*Form); });
-            Processes = Form->Catalogue().Count();
-            Files = Form->Catalogue().ImageFiles().size();
-            Form.reset();
-            Pump();
+                Forms[On] = std::make_unique<TFrmMain>(*Source, *Api, Services(Check));
+                Forms[On]->Show(SW_SHOWNOACTIVATE);  // the first show runs the first reload
+            }, [&] { UntilVerified(*Forms[On]); });
         }
+        for (int Warmed = 0; Warmed < 3; ++Warmed)
+            for (const bool On : Order)
+                Time(Warm[On], [&] { Forms[On]->btnReloadClick(); }, [&] { UntilVerified(*Forms[On]); });
+        Processes = Forms[1]->Catalogue().Count();
+        Files = Forms[1]->Catalogue().ImageFiles().size();
+        for (auto& Form : Forms)
+            Form.reset();
+        Pump();
     }
 
     std::printf("%zu processes, %zu image files (%zu copies of this program), %d rounds; medians in ms\n",
@@ -156,10 +165,6 @@ int Run(int Copies, int Rounds) {
 }  // namespace quorvane::win32
 
 int main(int argc, char** argv) {
-    if (argc == 2 && std::string(argv[1]) == "--wait") {
-        ::Sleep(INFINITE);
-        return 0;
-    }
     const int Copies = argc > 1 ? std::atoi(argv[1]) : 40;
     const int Rounds = argc > 2 ? std::atoi(argv[2]) : 15;
     return quorvane::win32::Run(std::max(0, Copies), std::max(1, Rounds));
