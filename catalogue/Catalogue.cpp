@@ -116,7 +116,7 @@ std::vector<std::size_t> TCatalogue::SetSignature(const std::string& ImagePath, 
     if (Found == FByImagePath.end())
         return {};
     for (const std::size_t Index : Found->second)
-        quorvane::SetSignature(*const_cast<TCatalogueNode*>(FTreeOrder[Index])->FData, Signature);
+        quorvane::SetSignature(*const_cast<TCatalogueNode*>(TreeOrder()[Index])->FData, Signature);
     return Found->second;
 }
 

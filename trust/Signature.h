@@ -44,12 +44,12 @@ struct TSignature {
 
 // What tells one content of a file from another without reading it: a file
 // keeps its identity while it is not written to, renamed over or replaced.
-struct TFileIdentity {
+struct TFileKey {
     std::uint64_t Volume = 0;  // serial number of the volume
     std::uint64_t Index = 0;  // the file's index on it
     std::uint64_t Size = 0;
     std::uint64_t LastWrite = 0;  // last write time, in the system's units
-    friend bool operator==(const TFileIdentity&, const TFileIdentity&) = default;
+    friend bool operator==(const TFileKey&, const TFileKey&) = default;
 };
 
 class ISignatureCheck {
@@ -60,12 +60,12 @@ public:
     virtual bool Checks() const = 0;
 
     // The identity of the file at Path; false when it cannot be opened.
-    virtual bool Identify(const std::string& Path, TFileIdentity& Identity) = 0;
+    virtual bool Identify(const std::string& Path, TFileKey& Identity) = 0;
 
     // Verifies the file at Path. Identity receives the identity of the file
     // that was verified, and Identified says whether it could be read.
     // Never shows anything and never goes online.
-    virtual TSignature Verify(const std::string& Path, TFileIdentity& Identity, bool& Identified) = 0;
+    virtual TSignature Verify(const std::string& Path, TFileKey& Identity, bool& Identified) = 0;
 };
 
 // The back-end of this build.

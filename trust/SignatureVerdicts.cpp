@@ -4,7 +4,7 @@
 
 namespace quorvane {
 
-std::size_t TSignatureVerdicts::THash::operator()(const TFileIdentity& Identity) const {
+std::size_t TSignatureVerdicts::THash::operator()(const TFileKey& Identity) const {
     std::size_t Hash = 0;
     for (const std::uint64_t Part : {Identity.Volume, Identity.Index, Identity.Size, Identity.LastWrite})
         Hash = Hash * 1'000'003u ^ std::hash<std::uint64_t>()(Part);
@@ -14,7 +14,7 @@ std::size_t TSignatureVerdicts::THash::operator()(const TFileIdentity& Identity)
 TSignature TSignatureVerdicts::Verdict(const std::string& Path) {
     if (!FCheck.Checks())
         return {};
-    TFileIdentity Identity;
+    TFileKey Identity;
     if (FCheck.Identify(Path, Identity)) {
         const std::lock_guard Lock(FMutex);
         const auto Known = FKnown.find(Identity);

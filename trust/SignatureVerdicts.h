@@ -27,12 +27,12 @@ public:
 
 private:
     struct THash {
-        std::size_t operator()(const TFileIdentity& Identity) const;
+        std::size_t operator()(const TFileKey& Identity) const;
     };
 
     ISignatureCheck& FCheck;
     mutable std::mutex FMutex;
-    std::unordered_map<TFileIdentity, TSignature, THash> FKnown;
+    std::unordered_map<TFileKey, TSignature, THash> FKnown;
 };
 
 }  // namespace quorvane

@@ -13,7 +13,7 @@ namespace quorvane::testing {
 
 struct TFakeSignedFile {
     TSignature Signature;
-    TFileIdentity Identity;
+    TFileKey Identity;
     bool Identifiable = true;  // Identify and Verify can read its identity
 };
 
@@ -37,7 +37,7 @@ public:
 
     bool Checks() const override { return Enabled; }
 
-    bool Identify(const std::string& Path, TFileIdentity& Identity) override {
+    bool Identify(const std::string& Path, TFileKey& Identity) override {
         const std::lock_guard Lock(FMutex);
         const auto Found = Files.find(Path);
         if (Found == Files.end() || !Found->second.Identifiable)
@@ -46,7 +46,7 @@ public:
         return true;
     }
 
-    TSignature Verify(const std::string& Path, TFileIdentity& Identity, bool& Identified) override {
+    TSignature Verify(const std::string& Path, TFileKey& Identity, bool& Identified) override {
         ++Verifications;
         const std::lock_guard Lock(FMutex);
         const auto Found = Files.find(Path);

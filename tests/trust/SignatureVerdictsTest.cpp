@@ -102,7 +102,7 @@ struct TBlockingCheck : FakeSignatureCheck {
     std::mutex Mutex;
     std::condition_variable Changed;
     bool Entered = false, Released = false;
-    TSignature Verify(const std::string& Path, TFileIdentity& Identity, bool& Identified) override {
+    TSignature Verify(const std::string& Path, TFileKey& Identity, bool& Identified) override {
         if (Path == "slow.exe") {
             std::unique_lock Lock(Mutex);
             Entered = true;

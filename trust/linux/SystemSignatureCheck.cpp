@@ -8,8 +8,8 @@ namespace {
 class TUncheckedSignatures final : public ISignatureCheck {
 public:
     bool Checks() const override { return false; }
-    bool Identify(const std::string&, TFileIdentity&) override { return false; }
-    TSignature Verify(const std::string&, TFileIdentity&, bool& Identified) override {
+    bool Identify(const std::string&, TFileKey&) override { return false; }
+    TSignature Verify(const std::string&, TFileKey&, bool& Identified) override {
         Identified = false;
         return {};
     }

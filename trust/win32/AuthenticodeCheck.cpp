@@ -245,7 +245,7 @@ TSignature VerifyInCatalogs(const std::wstring& Path, HANDLE File, THashKind Kin
     return Signature;
 }
 
-bool IdentityOf(HANDLE File, TFileIdentity& Identity) {
+bool IdentityOf(HANDLE File, TFileKey& Identity) {
     BY_HANDLE_FILE_INFORMATION Info{};
     if (!TrustCalls().GetFileInformationByHandle(File, &Info))
         return false;
@@ -266,7 +266,7 @@ class TAuthenticodeCheck final : public ISignatureCheck {
 public:
     bool Checks() const override { return true; }
 
-    bool Identify(const std::string& Path, TFileIdentity& Identity) override {
+    bool Identify(const std::string& Path, TFileKey& Identity) override {
         const HANDLE File = OpenForReading(Widened(Path));
         if (File == INVALID_HANDLE_VALUE)
             return false;
@@ -275,7 +275,7 @@ public:
         return Identified;
     }
 
-    TSignature Verify(const std::string& Path, TFileIdentity& Identity, bool& Identified) override {
+    TSignature Verify(const std::string& Path, TFileKey& Identity, bool& Identified) override {
         TTrustCalls& Calls = TrustCalls();
         Identified = false;
         const std::wstring Wide = Widened(Path);

@@ -119,7 +119,7 @@ protected:
     }
 
     TSignature Verify(const std::string& Path) {
-        TFileIdentity Identity;
+        TFileKey Identity;
         bool Identified = false;
         return Check->Verify(Path, Identity, Identified);
     }
@@ -173,7 +173,7 @@ TEST_F(AuthenticodeTest, TellsEachKindOfFileApart) {
     for (const auto& Case : Cases) {
         SCOPED_TRACE(Case.File);
         const std::string Path = SignedFile(Case.File);
-        TFileIdentity Identity, Again;
+        TFileKey Identity, Again;
         bool Identified = false;
         const TSignature Signature = Check->Verify(Path, Identity, Identified);
         EXPECT_EQ(Signature.Status, Case.Status);
@@ -189,7 +189,7 @@ TEST_F(AuthenticodeTest, TellsEachKindOfFileApart) {
         ASSERT_TRUE(::GetFileAttributesExA(Path.c_str(), GetFileExInfoStandard, &Attributes));
         EXPECT_EQ(Identity.Size, Attributes.nFileSizeLow);
     }
-    TFileIdentity Trusted, Tampered;
+    TFileKey Trusted, Tampered;
     ASSERT_TRUE(Check->Identify(SignedFile("trusted.exe"), Trusted));
     ASSERT_TRUE(Check->Identify(SignedFile("tampered.exe"), Tampered));
     EXPECT_NE(Trusted.Index, Tampered.Index);
@@ -197,7 +197,7 @@ TEST_F(AuthenticodeTest, TellsEachKindOfFileApart) {
 
 TEST_F(AuthenticodeTest, AFileThatCannotBeOpenedIsAnErrorWithTheSystemsMessage) {
     const std::string Missing = SignedFile("no-such-file.exe");
-    TFileIdentity Identity;
+    TFileKey Identity;
     bool Identified = true;
     const TSignature Signature = Check->Verify(Missing, Identity, Identified);
     EXPECT_EQ(Signature.Status, TSignatureStatus::Error);
