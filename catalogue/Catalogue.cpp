@@ -1,5 +1,8 @@
 #include "catalogue/Catalogue.h"
 
+#include <string_view>
+#include <unordered_set>
+
 #include "catalogue/Provenance.h"
 #include "resources/StringTable.h"
 #include "versioninfo/StVInfo.h"
@@ -29,6 +32,7 @@ void TCatalogue::ClearCatalogue() {
     for (const TCatalogueNode* Node : TreeOrder())
         const_cast<TCatalogueNode*>(Node)->FData.reset();
     FByProcessId.clear();
+    FByImagePath.clear();
     FVersionReadings.clear();
     FTopLevel.clear();
     FNodes.clear();
@@ -50,6 +54,7 @@ void TCatalogue::AddProcessNode(const std::string& Name, std::uint32_t ProcessId
     Siblings.push_back(Node);
     FNodes.push_back(std::move(Owned));
     FTreeOrderValid = false;
+    FByImagePath.clear();
 
     auto Data = std::make_unique<TNodeData>();
     Data->ProcessId = ProcessId;
@@ -81,6 +86,39 @@ void TCatalogue::AddProcessNode(const std::string& Name, std::uint32_t ProcessId
 void TCatalogue::FullExpand() {
     for (const auto& Node : FNodes)
         Node->Expanded = true;
+}
+
+std::vector<std::string> TCatalogue::ImageFiles() const {
+    std::vector<std::string> Files;
+    std::unordered_set<std::string_view> Seen;
+    for (const TCatalogueNode* Node : TreeOrder())
+        if (Node->Data() && !Node->Data()->ImagePath.empty() && Seen.insert(Node->Data()->ImagePath).second)
+            Files.push_back(Node->Data()->ImagePath);
+    return Files;
+}
+
+std::vector<std::string> TCatalogue::AwaitSignatures() {
+    std::vector<std::string> Files = ImageFiles();
+    TSignature Pending;
+    Pending.Status = TSignatureStatus::Pending;
+    for (const std::string& File : Files)
+        SetSignature(File, Pending);
+    return Files;
+}
+
+std::vector<std::size_t> TCatalogue::SetSignature(const std::string& ImagePath, const TSignature& Signature) {
+    if (FByImagePath.empty()) {
+        const std::vector<const TCatalogueNode*>& Order = TreeOrder();
+        for (std::size_t Index = 0; Index < Order.size(); ++Index)
+            if (Order[Index]->Data() && !Order[Index]->Data()->ImagePath.empty())
+                FByImagePath[Order[Index]->Data()->ImagePath].push_back(Index);
+    }
+    const auto Found = FByImagePath.find(ImagePath);
+    if (Found == FByImagePath.end())
+        return {};
+    for (const std::size_t Index : Found->second)
+        quorvane::SetSignature(*const_cast<TCatalogueNode*>(TreeOrder()[Index])->FData, Signature);
+    return Found->second;
 }
 
 const TCatalogueNode& TCatalogue::Node(std::size_t Index) const { return *TreeOrder().at(Index); }

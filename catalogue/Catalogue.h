@@ -66,6 +66,18 @@ public:
 
     void FullExpand();
 
+    // The image files of the records, each once, in the tree order of the
+    // first record that names it.
+    std::vector<std::string> ImageFiles() const;
+
+    // Makes the signature of every record with an image file pending (its
+    // sentence says so) and answers those files, as ImageFiles does.
+    std::vector<std::string> AwaitSignatures();
+
+    // Gives every record of the image file the verdict on its signature
+    // (the explanation's last sentence); answers their tree-order positions.
+    std::vector<std::size_t> SetSignature(const std::string& ImagePath, const TSignature& Signature);
+
 private:
     // The last node in tree order whose record carries ProcessId, or null.
     TCatalogueNode* FindLastInTreeOrder(std::uint32_t ProcessId) const;
@@ -86,6 +98,8 @@ private:
     TVersionReadings FVersionReadings;
     mutable std::vector<const TCatalogueNode*> FTreeOrder;
     mutable bool FTreeOrderValid = true;
+    // Tree-order positions by image path, made by the first SetSignature after a change.
+    std::unordered_map<std::string, std::vector<std::size_t>> FByImagePath;
 };
 
 }  // namespace quorvane

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/FileTime.h"
+#include "trust/Signature.h"
 
 namespace quorvane {
 
@@ -60,6 +61,7 @@ struct TNodeData {
     std::string PackageName;  // the installed package that lists the image file
     std::string PackageVersion;
     bool PackageVerified = false;  // the file's content matches the package's checksum
+    TSignature Signature;  // of the image file; its sentence ends the explanation
     std::string Explanation;  // German, in the system's 8-bit encoding
     TProcessTimes Times;
 };

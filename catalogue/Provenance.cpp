@@ -169,4 +169,43 @@ std::string ExplainUnexaminedFile(const std::string& Message) {
     return FormatStr(TStringId::sExplainCannotExamine, {WithoutClosingPoint(Message)});
 }
 
+std::string ExplainSignature(const TSignature& Signature) {
+    const std::string& Signer = Signature.Signer.empty() ? LoadStr(TStringId::sSignatureUnnamed) : Signature.Signer;
+    switch (Signature.Status) {
+        case TSignatureStatus::NotChecked: break;
+        case TSignatureStatus::Pending: return LoadStr(TStringId::sSignaturePending);
+        case TSignatureStatus::Trusted:
+            return FormatStr(Signature.Source == TSignatureSource::Catalog ? TStringId::sSignatureTrustedCatalog
+                                                                          : TStringId::sSignatureTrusted,
+                             {Signer, Signature.Issuer});
+        case TSignatureStatus::Untrusted:
+            switch (Signature.Problem) {
+                case TTrustProblem::Expired: return FormatStr(TStringId::sSignatureUntrustedExpired, {Signer});
+                case TTrustProblem::Revoked: return FormatStr(TStringId::sSignatureUntrustedRevoked, {Signer});
+                case TTrustProblem::None:
+                case TTrustProblem::Chain: break;
+            }
+            return FormatStr(TStringId::sSignatureUntrustedChain, {Signer});
+        case TSignatureStatus::Tampered: return LoadStr(TStringId::sSignatureTampered);
+        case TSignatureStatus::Unsigned: return LoadStr(TStringId::sSignatureUnsigned);
+        case TSignatureStatus::Error:
+            return FormatStr(TStringId::sSignatureError, {WithoutClosingPoint(Signature.Message)});
+    }
+    return std::string();
+}
+
+void SetSignature(TNodeData& Data, const TSignature& Signature) {
+    std::string& Text = Data.Explanation;
+    const std::string Before = ExplainSignature(Data.Signature);
+    if (!Before.empty() && Text.ends_with(Before)) {
+        Text.resize(Text.size() - Before.size());
+        if (!Text.empty() && Text.back() == ' ')
+            Text.pop_back();
+    }
+    Data.Signature = Signature;
+    const std::string Sentence = ExplainSignature(Signature);
+    if (!Sentence.empty())
+        Text += Text.empty() ? Sentence : " " + Sentence;
+}
+
 }  // namespace quorvane

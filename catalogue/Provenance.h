@@ -56,4 +56,12 @@ std::string ExplainUndeterminedImage(const std::string& Remark);
 // A file that cannot be examined at all: Message is the system's.
 std::string ExplainUnexaminedFile(const std::string& Message);
 
+// The sentence on a file's signature; empty when it was not checked.
+std::string ExplainSignature(const TSignature& Signature);
+
+// Gives Data the verdict on its image file's signature, whose sentence then
+// ends the explanation in place of the sentence of the verdict before it.
+// The rating does not change.
+void SetSignature(TNodeData& Data, const TSignature& Signature);
+
 }  // namespace quorvane

@@ -36,6 +36,31 @@ TJson Package(const TNodeData& Data) {
                  {"verified", Data.PackageVerified}};
 }
 
+// The verdict on the image file's signature; null where none was made.
+TJson Signature(const TNodeData& Data) {
+    const TSignature& Verdict = Data.Signature;
+    const char* Status = nullptr;
+    switch (Verdict.Status) {
+        case TSignatureStatus::Trusted: Status = "trusted"; break;
+        case TSignatureStatus::Untrusted: Status = "untrusted"; break;
+        case TSignatureStatus::Tampered: Status = "tampered"; break;
+        case TSignatureStatus::Unsigned: Status = "unsigned"; break;
+        case TSignatureStatus::Error: Status = "error"; break;
+        case TSignatureStatus::NotChecked:
+        case TSignatureStatus::Pending: return nullptr;
+    }
+    const auto TextOrNull = [](const std::string& Text) {
+        return Text.empty() ? TJson(nullptr) : TJson(JsonText(Text));
+    };
+    const char* Source = Verdict.Source == TSignatureSource::Embedded  ? "embedded"
+                         : Verdict.Source == TSignatureSource::Catalog ? "catalog"
+                                                                       : nullptr;
+    return TJson{{"status", Status},
+                 {"signer", TextOrNull(Verdict.Signer)},
+                 {"issuer", TextOrNull(Verdict.Issuer)},
+                 {"source", Source ? TJson(Source) : TJson(nullptr)}};
+}
+
 void AddSnapshot(TJson& Object, const TSnapshot& Snapshot) {
     Object["host"] = JsonText(Snapshot.HostName);
     Object["time"] = Snapshot.Time;
@@ -117,6 +142,7 @@ std::string JsonReportText(const TCatalogue& Catalogue, const TSnapshot& Snapsho
         Object["priority_class"] = Data.PriorityClass;
         AddTimes(Object, Data.Times);
         Object["package"] = Package(Data);
+        Object["signature"] = Signature(Data);
         Object["explanation"] = JsonText(Data.Explanation);
         Text += Line(Object);
     }
@@ -135,6 +161,7 @@ std::string JsonFileLine(const std::string& Path, const TNodeData& Data, const T
     Object["risk"] = JsonText(RiskName(Data));
     Object["risk_level"] = static_cast<int>(Data.RiskLevel);
     Object["package"] = Package(Data);
+    Object["signature"] = Signature(Data);
     Object["explanation"] = JsonText(Data.Explanation);
     return Line(Object);
 }

@@ -1,6 +1,7 @@
 #include "main/ReportCommand.h"
 
 #include <chrono>
+#include <optional>
 #include <ostream>
 
 #include "catalogue/Catalogue.h"
@@ -10,6 +11,7 @@
 #include "main/JsonReport.h"
 #include "report/Report.h"
 #include "resources/StringTable.h"
+#include "trust/SignatureVerdicts.h"
 #include "versioninfo/StVInfo.h"
 
 namespace quorvane {
@@ -50,8 +52,12 @@ struct TOptions {
 
 }  // namespace
 
-std::vector<TNodeData> RateFiles(const std::vector<std::string>& Paths, IVersionApi& Versions) {
+std::vector<TNodeData> RateFiles(const std::vector<std::string>& Paths, IVersionApi& Versions,
+                                 ISignatureCheck* Signatures) {
     TStVersionInfo VersionInfo(nullptr, Versions);
+    std::optional<TSignatureVerdicts> Verdicts;
+    if (Signatures && Signatures->Checks())
+        Verdicts.emplace(*Signatures);
     std::vector<TNodeData> Files;
     Files.reserve(Paths.size());
     for (const std::string& Path : Paths) {
@@ -61,6 +67,8 @@ std::vector<TNodeData> RateFiles(const std::vector<std::string>& Paths, IVersion
         const std::string Problem = Path.empty() ? LoadStr(TStringId::sFileEmptyPath) : Versions.FileProblem(Path);
         if (Problem.empty()) {
             RateFile(Data, VersionInfo);
+            if (Verdicts)
+                SetSignature(Data, Verdicts->Verdict(Path));
         } else {
             Data.RiskLevel = rlUndetermined;
             Data.Remark = Problem;
@@ -79,7 +87,7 @@ std::string FilesListing(const std::vector<TNodeData>& Files) {
 }
 
 int RunReportCommand(const std::vector<std::string>& Arguments, IProcessSource& Processes, IVersionApi& Versions,
-                     IStandardOutput& Out, std::ostream& Err) {
+                     IStandardOutput& Out, std::ostream& Err, ISignatureCheck* Signatures) {
     TOptions Options;
     bool OptionsEnded = false;
     for (const std::string& Argument : Arguments) {
@@ -113,7 +121,7 @@ int RunReportCommand(const std::vector<std::string>& Arguments, IProcessSource& 
     if (Options.ListFiles) {
         if (Options.Operands.empty())
             return UsageError(Err, LoadStr(TStringId::sCmdFilesNeedPath));
-        const std::vector<TNodeData> Files = RateFiles(Options.Operands, Versions);
+        const std::vector<TNodeData> Files = RateFiles(Options.Operands, Versions, Signatures);
         bool Unexamined = false;
         std::string Text;
         for (const TNodeData& Data : Files) {
@@ -133,6 +141,11 @@ int RunReportCommand(const std::vector<std::string>& Arguments, IProcessSource& 
     TStVersionInfo VersionInfo(nullptr, Versions);
     TCatalogue Catalogue(Processes, VersionInfo);
     Catalogue.ReloadCatalogue();
+    if (Signatures && Signatures->Checks()) {
+        TSignatureVerdicts Verdicts(*Signatures);
+        for (const std::string& ImageFile : Catalogue.ImageFiles())
+            Catalogue.SetSignature(ImageFile, Verdicts.Verdict(ImageFile));
+    }
     const std::string Text = Options.Json ? JsonReportText(Catalogue, Snapshot) : ReportText(Catalogue);
     if (Options.Operands.empty() || Options.Operands[0] == "-")
         return WriteOut(Out, Err, Text);

@@ -9,6 +9,7 @@
 
 #include "catalogue/NodeData.h"
 #include "catalogue/ProcessSource.h"
+#include "trust/Signature.h"
 #include "versioninfo/VersionApi.h"
 
 namespace quorvane {
@@ -30,15 +31,18 @@ public:
 
 // Runs the command for Arguments (without the program's name). The report goes
 // to the file named or, for "-" or no name, to Out; messages go to Err, names
-// in them as MessageText shows them.
+// in them as MessageText shows them. The signatures of the image files are
+// verified before anything is written; without Signatures they are not checked.
 int RunReportCommand(const std::vector<std::string>& Arguments, IProcessSource& Processes, IVersionApi& Versions,
-                     IStandardOutput& Out, std::ostream& Err);
+                     IStandardOutput& Out, std::ostream& Err, ISignatureCheck* Signatures = nullptr);
 
 // "quorvane-report --files": one record per path, rated by the risk rule,
 // with its explanation. A path that cannot be examined at all (missing,
 // unreadable, a directory, a device) is rated undetermined, with the
-// system's message as its remark.
-std::vector<TNodeData> RateFiles(const std::vector<std::string>& Paths, IVersionApi& Versions);
+// system's message as its remark. The signature of every file that can be
+// examined is verified with Signatures, when given.
+std::vector<TNodeData> RateFiles(const std::vector<std::string>& Paths, IVersionApi& Versions,
+                                 ISignatureCheck* Signatures = nullptr);
 
 // The tab-separated listing of rated files: the header and one line per
 // file, each the path, the four version values, the remark, the rating and

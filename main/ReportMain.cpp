@@ -7,6 +7,7 @@
 #include "common/WholeFile.h"
 #include "main/ReportCommand.h"
 #include "probes/Probes.h"
+#include "trust/Signature.h"
 #include "versioninfo/VersionApi.h"
 
 namespace {
@@ -27,5 +28,6 @@ int main(int argc, char** argv) {
     const auto Processes = quorvane::CreateSystemProcessSource();
     const auto Versions = quorvane::CreateSystemVersionApi();
     TStandardOutput Out;
-    return quorvane::RunReportCommand(Arguments, *Processes, *Versions, Out, std::cerr);
+    const auto Signatures = quorvane::CreateSystemSignatureCheck();
+    return quorvane::RunReportCommand(Arguments, *Processes, *Versions, Out, std::cerr, Signatures.get());
 }

@@ -13,6 +13,7 @@ packages=(
   nettle-dev                                    # checksums of package files and of our caches
   nlohmann-json3-dev                            # package notes of ELF files (JSON)
   g++-mingw-w64-x86-64-posix wine64             # the Windows build and its test runs
+  openssl osslsigncode                          # the signed files of the Windows signature tests
   fonts-liberation2                             # Wine's sans-serif for the Windows window (Arial's metrics)
   g++-mingw-w64-i686-posix                      # the check of the 32-bit record sizes
   xvfb xauth                                    # a virtual display for window runs without one

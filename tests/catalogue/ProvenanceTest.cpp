@@ -312,3 +312,91 @@ TEST_F(RunningImageTest, ProcessesOfOneImageGetTheRecordsOfSeparateReadings) {
 
 }  // namespace
 }  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+TSignature Verdict(TSignatureStatus Status, std::string Signer = {}, std::string Issuer = {},
+                   TSignatureSource Source = TSignatureSource::Embedded, TTrustProblem Problem = TTrustProblem::None) {
+    TSignature Signature;
+    Signature.Status = Status;
+    Signature.Signer = std::move(Signer);
+    Signature.Issuer = std::move(Issuer);
+    Signature.Source = Source;
+    Signature.Problem = Problem;
+    return Signature;
+}
+
+TEST(SignatureExplanationTest, NamesEveryVerdictInOneSentence) {
+    TSignature Failure = Verdict(TSignatureStatus::Error);
+    Failure.Message = "Zugriff verweigert.";
+    const struct {
+        TSignature Signature;
+        const char* Sentence;
+    } Cases[] = {
+        {Verdict(TSignatureStatus::NotChecked), ""},
+        {Verdict(TSignatureStatus::Pending), "Die Signatur wird geprüft."},
+        {Verdict(TSignatureStatus::Trusted, "Microsoft Windows", "Microsoft Windows Production PCA 2011"),
+         "Signiert von Microsoft Windows (Aussteller: Microsoft Windows Production PCA 2011); die Signatur ist "
+         "gültig."},
+        {Verdict(TSignatureStatus::Trusted, "Microsoft Windows", "Microsoft Windows Production PCA 2011",
+                 TSignatureSource::Catalog),
+         "Signiert von Microsoft Windows (Aussteller: Microsoft Windows Production PCA 2011) in einem "
+         "Sicherheitskatalog des Systems; die Signatur ist gültig."},
+        {Verdict(TSignatureStatus::Untrusted, "X", "Y", TSignatureSource::Embedded, TTrustProblem::Chain),
+         "Signiert von X, aber die Zertifikatskette endet nicht bei einer vertrauenswürdigen Stelle."},
+        {Verdict(TSignatureStatus::Untrusted, "X", "Y", TSignatureSource::Embedded, TTrustProblem::Expired),
+         "Signiert von X, aber ein Zertifikat ist abgelaufen, und kein Zeitstempel belegt, dass vorher signiert "
+         "wurde."},
+        {Verdict(TSignatureStatus::Untrusted, "X", "Y", TSignatureSource::Catalog, TTrustProblem::Revoked),
+         "Signiert von X, aber ein Zertifikat der Kette wurde widerrufen."},
+        {Verdict(TSignatureStatus::Untrusted, "", "", TSignatureSource::Embedded, TTrustProblem::Chain),
+         "Signiert von einem Zertifikat ohne Namen, aber die Zertifikatskette endet nicht bei einer "
+         "vertrauenswürdigen Stelle."},
+        {Verdict(TSignatureStatus::Tampered),
+         "Die Signatur passt nicht mehr zum Inhalt: die Datei wurde nach dem Signieren verändert."},
+        {Verdict(TSignatureStatus::Unsigned), "Die Datei ist nicht signiert."},
+        {Failure, "Die Signatur lässt sich nicht prüfen: Zugriff verweigert."},
+    };
+    for (const auto& Case : Cases)
+        EXPECT_EQ(ExplainSignature(Case.Signature), Sys(Case.Sentence));
+}
+
+TEST(SignatureExplanationTest, EachVerdictReplacesTheSentenceBeforeItAndTheRatingStays) {
+    TFakeProcessSource Source;
+    TFakeVersionApi Api;
+    Api.Add("/opt/tool", FakeFile("ACME", "Tool", "1.0"));
+    Api.Add("/opt/bare", TFakeVersionFile());
+    Source.Processes = {ProcessWithImage("tool", 10, 0, "/opt/tool"), ProcessWithImage("bare", 11, 10, "/opt/bare"),
+                        ProcessWithImage("again", 12, 10, "/opt/tool"), Process("orphan", 13, 0)};
+    TStVersionInfo Reader(nullptr, Api);
+    TCatalogue Catalogue(Source, Reader);
+    Catalogue.ReloadCatalogue();
+    EXPECT_EQ(Catalogue.ImageFiles(), (std::vector<std::string>{"/opt/tool", "/opt/bare"}));
+
+    const TNodeData& Tool = *Catalogue.Node(0).Data();
+    const std::string Rating = Tool.Explanation;
+    EXPECT_EQ(Catalogue.SetSignature("/opt/tool", Verdict(TSignatureStatus::Pending)),
+              (std::vector<std::size_t>{0, 2}));
+    EXPECT_EQ(Tool.Explanation, Rating + " " + Sys("Die Signatur wird geprüft."));
+    Catalogue.SetSignature("/opt/tool", Verdict(TSignatureStatus::Tampered));
+    EXPECT_EQ(Tool.Explanation, Rating + " " + ExplainSignature(Verdict(TSignatureStatus::Tampered)));
+    EXPECT_EQ(Catalogue.Node(2).Data()->Explanation, Tool.Explanation) << "every process of the image";
+    EXPECT_EQ(Tool.Signature.Status, TSignatureStatus::Tampered);
+    EXPECT_EQ(Tool.RiskLevel, rlSlightlyDangerous) << "a broken signature does not change the rating";
+    Catalogue.SetSignature("/opt/tool", Verdict(TSignatureStatus::NotChecked));
+    EXPECT_EQ(Tool.Explanation, Rating);
+
+    EXPECT_TRUE(Catalogue.SetSignature("/opt/other", Verdict(TSignatureStatus::Unsigned)).empty());
+    const std::string Orphan = Catalogue.Node(3).Data()->Explanation;
+    EXPECT_EQ(Catalogue.SetSignature("", Verdict(TSignatureStatus::Unsigned)).size(), 0u);
+    EXPECT_EQ(Catalogue.Node(3).Data()->Explanation, Orphan) << "no image file, no signature";
+
+    // A record without explanation gets the sentence alone.
+    TNodeData Bare;
+    SetSignature(Bare, Verdict(TSignatureStatus::Unsigned));
+    EXPECT_EQ(Bare.Explanation, Sys("Die Datei ist nicht signiert."));
+}
+
+}  // namespace
+}  // namespace quorvane

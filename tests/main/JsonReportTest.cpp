@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 
 #include "catalogue/Catalogue.h"
 #include "fakes/FakeProcessSource.h"
+#include "fakes/FakeSignatureCheck.h"
 #include "fakes/FakeStandardOutput.h"
 #include "fakes/FakeVersionApi.h"
 #include "main/JsonReport.h"
@@ -79,6 +81,7 @@ protected:
     static constexpr const char* kOddName = "bad\n\t\x1b[31m\xff" "name";
     TFakeProcessSource Processes;
     TFakeVersionApi Versions;
+    testing::FakeSignatureCheck Signatures;
 };
 
 // A JSON text as the tab-separated report writes it: TAB, CR and LF as blanks.
@@ -219,9 +222,12 @@ TEST_F(JsonReportTest, FilesAsJsonOneObjectEach) {
 TEST_F(JsonReportTest, EveryObjectIsAsTheSchemaDocumentDescribesIt) {
     TFakeStandardOutput Out;
     std::ostringstream Err;
-    ASSERT_EQ(RunReportCommand({"--json"}, Processes, Versions, Out, Err), kExitSuccess);
+    Signatures.Add("/sbin/init", TSignatureStatus::Trusted, "Init Makers", "Root CA", TSignatureSource::Catalog);
+    Signatures.Add("/opt/tool", TSignatureStatus::Unsigned);
+    ASSERT_EQ(RunReportCommand({"--json"}, Processes, Versions, Out, Err, &Signatures), kExitSuccess);
     Versions.Problems["/opt/missing"] = "No such file or directory";
-    RunReportCommand({"--files", "--json", "/sbin/init", "/opt/missing", "/opt/tool"}, Processes, Versions, Out, Err);
+    RunReportCommand({"--files", "--json", "/sbin/init", "/opt/missing", "/opt/tool"}, Processes, Versions, Out, Err,
+                     &Signatures);
     ASSERT_EQ(ParseLines(Out.Text).size(), 10u);
     EXPECT_EQ(SchemaViolations(Out.Text), "");
     // The check itself holds: an undocumented key and a wrong type are found.
@@ -229,6 +235,45 @@ TEST_F(JsonReportTest, EveryObjectIsAsTheSchemaDocumentDescribesIt) {
     std::string Wrong = Out.Text.substr(0, Out.Text.find('\n') + 1);
     Wrong.replace(Wrong.find(R"("pid":0)"), 7, R"("pid":"0")");
     EXPECT_NE(SchemaViolations(Wrong), "");
+}
+
+TEST_F(JsonReportTest, TheSignatureOfEachImageIsVerifiedOnceBeforeTheReportIsWritten) {
+    Signatures.Add("/sbin/init", TSignatureStatus::Trusted, "Init Makers", "Root CA", TSignatureSource::Catalog);
+    Signatures.Add("/opt/tool", TSignatureStatus::Tampered);
+    Processes.Processes.push_back(ProcessWithImage("init2", 2, 1, "/sbin/init"));
+    TFakeStandardOutput Out;
+    std::ostringstream Err;
+    ASSERT_EQ(RunReportCommand({"--json"}, Processes, Versions, Out, Err, &Signatures), kExitSuccess);
+    std::map<std::string, json> ByName;
+    for (const json& Object : ParseLines(Out.Text))
+        ByName[Object.at("name")] = Object;
+    EXPECT_EQ(ByName["init"].at("signature"),
+              (json{{"status", "trusted"}, {"signer", "Init Makers"}, {"issuer", "Root CA"}, {"source", "catalog"}}));
+    EXPECT_EQ(ByName["init2"].at("signature"), ByName["init"].at("signature"));
+    EXPECT_EQ(ByName["tool"].at("signature"),
+              (json{{"status", "tampered"}, {"signer", nullptr}, {"issuer", nullptr}, {"source", "embedded"}}));
+    const std::string Tool = ByName["tool"].at("explanation");
+    EXPECT_TRUE(Tool.ends_with(" Die Signatur passt nicht mehr zum Inhalt: die Datei wurde nach dem Signieren "
+                               "verändert."))
+        << Tool;
+    EXPECT_EQ(ByName["alt"].at("signature").at("status"), "error") << "the file at its path is missing";
+    EXPECT_TRUE(ByName["orphan"].at("signature").is_null()) << "no image file";
+    EXPECT_TRUE(ByName["[System Process]"].at("signature").is_null());
+    EXPECT_EQ(Signatures.Verifications, 4) << "one verification per image file";
+
+    // Without a check (the Linux build) there is no verdict and no sentence.
+    Out.Text.clear();
+    ASSERT_EQ(RunReportCommand({"--json"}, Processes, Versions, Out, Err), kExitSuccess);
+    for (const json& Object : ParseLines(Out.Text)) {
+        EXPECT_TRUE(Object.at("signature").is_null());
+        EXPECT_EQ(Object.at("explanation").get<std::string>().find("Signatur"), std::string::npos);
+    }
+
+    // The listing of --files carries the sentence in its explanation column.
+    Out.Text.clear();
+    ASSERT_EQ(RunReportCommand({"--files", "/opt/tool"}, Processes, Versions, Out, Err, &Signatures), kExitSuccess);
+    EXPECT_NE(Out.Text.find("Inhalt: die Datei wurde nach dem Signieren verändert.\r\n"), std::string::npos)
+        << Out.Text;
 }
 
 TEST(SnapshotTimeTest, IsoTimesInUtcWithMilliseconds) {

@@ -23,6 +23,7 @@ namespace quorvane::win32 {
 namespace {
 
 constexpr UINT kIdmAbout = 0xF200;
+constexpr UINT kSignaturesArrived = WM_APP + 1;  // posted by the signature worker
 constexpr char kWindowClass[] = "TFrmMain";
 constexpr DWORD kWindowStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 constexpr COLORREF kMemoBackground = RGB(255, 255, 224);
@@ -151,6 +152,9 @@ TFrmMain::TFrmMain(IProcessSource& Source, IVersionApi& VersionApi, TFrmMainServ
         FServices.QueryPlatformVersion = QueryPlatformVersion;
     if (!FServices.ProgramDirectory)
         FServices.ProgramDirectory = RunningProgramDirectory();
+    if (!FServices.Signatures)
+        FServices.Signatures = CreateSystemSignatureCheck();
+    FSignatureVerdicts = std::make_unique<TSignatureVerdicts>(*FServices.Signatures);
 
     INITCOMMONCONTROLSEX Controls{sizeof Controls, ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&Controls);
@@ -195,6 +199,7 @@ TFrmMain::TFrmMain(IProcessSource& Source, IVersionApi& VersionApi, TFrmMainServ
 }
 
 TFrmMain::~TFrmMain() {
+    FSignatureWorker.reset();
     if (FHandle)
         ::DestroyWindow(FHandle);
 }
@@ -404,6 +409,9 @@ LRESULT TFrmMain::HandleMessage(UINT Message, WPARAM wParam, LPARAM lParam) {
         HANDLE_MSG(FHandle, WM_GETMINMAXINFO, OnGetMinMaxInfo);
         HANDLE_MSG(FHandle, WM_ACTIVATE, OnActivate);
         HANDLE_MSG(FHandle, WM_SETFOCUS, OnSetFocus);
+    case kSignaturesArrived:
+        SignaturesArrived();
+        return 0;
     case WM_DPICHANGED:
         OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
@@ -470,6 +478,7 @@ void TFrmMain::OnClose(HWND Window) {
 void TFrmMain::OnDestroy(HWND) {
     // The tree goes with the window; what it reports on its way is of no interest.
     FTreeEventsHeld = true;
+    FSignatureWorker.reset();
     if (FServices.EndsApplication)
         ::PostQuitMessage(0);
 }
@@ -672,7 +681,29 @@ void TFrmMain::btnReloadClick() {
     // hides the help and leaves the sheet as it is.
     if (HadSelection)
         TreeViewChange();
+    CheckSignatures();
     ::SetCursor(Previous);
+}
+
+void TFrmMain::CheckSignatures() {
+    if (!FSignatureVerdicts->Checks() || !FHandle)
+        return;
+    if (!FSignatureWorker)
+        FSignatureWorker = std::make_unique<TSignatureWorker>(
+            *FSignatureVerdicts, [Window = FHandle] { ::PostMessageA(Window, kSignaturesArrived, 0, 0); });
+    FSignatureWorker->Start(FCatalogue->AwaitSignatures());
+}
+
+void TFrmMain::SignaturesArrived() {
+    if (!FSignatureWorker)
+        return;
+    for (const auto& [File, Signature] : FSignatureWorker->TakeVerdicts())
+        FCatalogue->SetSignature(File, Signature);
+    // The title's tooltip follows its process; a tip on show takes its new text.
+    const auto Selected = reinterpret_cast<HTREEITEM>(::SendMessageA(TreeView, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    if (const TCatalogueNode* Node = NodeOf(Selected); Node && Node->Data())
+        FTitleExplanation = Node->Data()->Explanation;
+    ::SendMessageA(ToolTips, TTM_UPDATE, 0, 0);
 }
 
 void TFrmMain::btnReportClick() {

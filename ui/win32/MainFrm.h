@@ -15,6 +15,7 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/Color.h"
 #include "probes/win32/SystemProbes.h"
+#include "trust/SignatureWorker.h"
 #include "ui/rules/FormLayout.h"
 #include "ui/win32/Controls.h"
 #include "ui/win32/Handles.h"
@@ -47,6 +48,8 @@ struct TFrmMainServices {
     std::optional<std::string> ProgramDirectory;  // the running program's folder
     std::optional<int> Dpi;  // the resolution to lay out for; the monitor's otherwise
     bool EndsApplication = false;  // the message loop ends with the window
+    // Verifies the image files' signatures (Authenticode), off the window's thread.
+    std::shared_ptr<ISignatureCheck> Signatures;
 };
 
 class TFrmMain {
@@ -116,6 +119,8 @@ public:
     HFONT TitleFont() const { return FTitleFont.Get(); }
     // Width of pnlMain as the splitter leaves it; a narrow window shows it narrower.
     int MainWidth() const { return FMainWidth; }
+    // True while verdicts on the signatures of the last reload's files are being computed.
+    bool CheckingSignatures() const { return FSignatureWorker && FSignatureWorker->Busy(); }
 
     static LRESULT CALLBACK WindowProc(HWND Window, UINT Message, WPARAM wParam, LPARAM lParam);
 
@@ -151,6 +156,9 @@ private:
     void WriteIntroText();
     void FillTree();
     void ClearTree();
+    // After a reload: every record's signature pending, the verdicts computed off this thread.
+    void CheckSignatures();
+    void SignaturesArrived();
     LRESULT TreeCustomDraw(NMTVCUSTOMDRAW* Draw);
     void CreateToolTips();
     // The text of a tooltip's tool: the explanation of the entry under the mouse or of the title.
@@ -177,6 +185,8 @@ private:
     TIconHandle FIconSmall;
     std::unique_ptr<TIcons> FIcons;
     std::unique_ptr<TCatalogue> FCatalogue;
+    std::unique_ptr<TSignatureVerdicts> FSignatureVerdicts;  // kept across reloads
+    std::unique_ptr<TSignatureWorker> FSignatureWorker;  // while the window exists
     std::vector<HTREEITEM> FItems;  // by tree-order position
     HTREEITEM FItemUnderMouse = nullptr;
     std::string FTitleExplanation;

@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "resources/StringTable.h"
+#include "tests/trust/win32/SignedFiles.h"
 
 namespace quorvane {
 namespace {
@@ -152,7 +153,11 @@ TEST(ReportProgram, WritesJsonLinesWithTheExplanationOfEveryRating) {
     ASSERT_NE(Own, nullptr);
     EXPECT_EQ(Own->at("company"), "Quorvane Software");
     EXPECT_EQ(Own->at("risk"), "Schwach gefährlich");  // UTF-8, from the ANSI code page
-    EXPECT_EQ(Own->at("explanation"), "Versionsressource der Programmdatei: der Hersteller ist angegeben.");
+    // Wine ships no catalogs, and the program is built unsigned.
+    EXPECT_EQ(Own->at("explanation"),
+              "Versionsressource der Programmdatei: der Hersteller ist angegeben. Die Datei ist nicht signiert.");
+    EXPECT_EQ(Own->at("signature"),
+              (nlohmann::json{{"status", "unsigned"}, {"signer", nullptr}, {"issuer", nullptr}, {"source", nullptr}}));
     EXPECT_EQ(Own->at("path").get<std::string>().back(), '\\');
 }
 
@@ -184,6 +189,59 @@ TEST(ReportProgram, FilesThatCannotBeExaminedAreUndeterminedWithExitCodeOne) {
         EXPECT_EQ(LoadStr(TStringId::sRiskUndetermined), Fields[6]);
     }
     EXPECT_EQ(LoadStr(TStringId::sRiskSlightlyDangerous), Split(Lines[2], "\t")[6]);
+}
+
+TEST(ReportProgram, NamesTheVerdictOnEachFilesSignature) {
+    ASSERT_TRUE(testing::TestRootTrusted());
+    char Temp[MAX_PATH];
+    ASSERT_NE(0u, ::GetTempPathA(sizeof Temp, Temp));
+    const std::string Listing = std::string(Temp) + "quorvane-signed-" + std::to_string(::GetCurrentProcessId());
+    const char* Files[] = {"trusted.exe", "untrusted-sha256.exe", "untrusted-sha1.exe", "tampered.exe",
+                           "unsigned.exe", "table-garbage.exe"};
+    std::string Arguments;
+    for (const char* File : Files)
+        Arguments += " \"" + testing::SignedFile(File) + "\"";
+    ASSERT_EQ(0u, RunProgram("\"" + ReportProgram() + "\" --files --json" + Arguments, Listing + ".jsonl"));
+    ASSERT_EQ(0u, RunProgram("\"" + ReportProgram() + "\" --files" + Arguments, Listing + ".txt"));
+    std::ifstream Json(Listing + ".jsonl", std::ios::binary);
+    std::vector<nlohmann::json> Objects;
+    for (std::string Line; std::getline(Json, Line);)
+        Objects.push_back(nlohmann::json::parse(Line));
+    Json.close();
+    std::ifstream Text(Listing + ".txt", std::ios::binary);
+    std::stringstream Contents;
+    Contents << Text.rdbuf();
+    Text.close();
+    ::DeleteFileA((Listing + ".jsonl").c_str());
+    ::DeleteFileA((Listing + ".txt").c_str());
+
+    using nlohmann::json;
+    const json Expected[] = {
+        {{"status", "trusted"}, {"signer", "Quorvane Testsignatur"}, {"issuer", "Quorvane Test Root"},
+         {"source", "embedded"}},
+        {{"status", "untrusted"}, {"signer", "Quorvane Fremdsignatur"}, {"issuer", "Quorvane Fremde Stelle"},
+         {"source", "embedded"}},
+        {{"status", "untrusted"}, {"signer", "Quorvane Altsignatur"}, {"issuer", "Quorvane Alte Stelle"},
+         {"source", "embedded"}},
+        {{"status", "tampered"}, {"signer", nullptr}, {"issuer", nullptr}, {"source", "embedded"}},
+        {{"status", "unsigned"}, {"signer", nullptr}, {"issuer", nullptr}, {"source", nullptr}},
+        {{"status", "error"}, {"signer", nullptr}, {"issuer", nullptr}, {"source", nullptr}},
+    };
+    ASSERT_EQ(Objects.size(), std::size(Expected));
+    for (std::size_t I = 0; I < Objects.size(); ++I) {
+        EXPECT_EQ(Objects[I].at("signature"), Expected[I]) << Files[I];
+        // The rating rests on the version data alone, whatever the signature says.
+        EXPECT_EQ(Objects[I].at("risk"), "Schwach gefährlich") << Files[I];
+    }
+    EXPECT_EQ(Objects[3].at("explanation"),
+              "Versionsressource der Programmdatei: der Hersteller ist angegeben. Die Signatur passt nicht mehr zum "
+              "Inhalt: die Datei wurde nach dem Signieren verändert.");
+    // The explanation column of the listing carries the same sentence.
+    const std::vector<std::string> Lines = Split(Contents.str(), "\r\n");
+    ASSERT_GT(Lines.size(), 4u);
+    EXPECT_EQ(Split(Lines[1], "\t").back(),
+              FormatStr(TStringId::sExplainResource, {LoadStr(TStringId::sFindingCompany)}) + " " +
+                  FormatStr(TStringId::sSignatureTrusted, {"Quorvane Testsignatur", "Quorvane Test Root"}));
 }
 
 }  // namespace

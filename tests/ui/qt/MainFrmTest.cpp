@@ -21,6 +21,7 @@
 #include <algorithm>
 
 #include "fakes/FakeProcessSource.h"
+#include "fakes/FakeSignatureCheck.h"
 #include "fakes/FakeVersionApi.h"
 #include "fakes/SystemText.h"
 #include "ui/qt/QtTestApp.h"
@@ -82,6 +83,7 @@ protected:
             Services.KernelRelease = "6.1.0-18-amd64";
             Services.ProgramDirectory = "/opt/quorvane";
             Services.ApplicationDirs = {Folder.path()};
+            Services.Signatures = Signatures;
             FForm = std::make_unique<TFrmMain>(Source, Api, Services);
             FForm->show();
         }
@@ -115,6 +117,7 @@ protected:
     QTemporaryDir Folder;
     testing::TFakeProcessSource Source;
     testing::TFakeVersionApi Api;
+    std::shared_ptr<testing::FakeSignatureCheck> Signatures;  // this build's check (none) when null
     std::vector<std::string> Opened;
     std::vector<TMessage> Informations;
     std::vector<TMessage> Errors;
@@ -365,6 +368,24 @@ TEST_F(MainFrmTest, TheExplanationIsTheTooltipOfEachEntryAndOfTheTitle) {
     EXPECT_EQ(F.pnlTitle->toolTip(), Item("init")->toolTip(0));
     Select("orphan");
     EXPECT_EQ(F.pnlTitle->toolTip(), Item("orphan")->toolTip(0));
+}
+
+TEST_F(MainFrmTest, TheSignaturesVerdictReplacesThePendingSentenceOfTheTooltips) {
+    Signatures = std::make_shared<testing::FakeSignatureCheck>();
+    Signatures->Add("/sbin/init", TSignatureStatus::Trusted, "Maker", "Root");
+    Signatures->Add("/bin/sh", TSignatureStatus::Tampered);
+    TFrmMain& F = Form();
+    const QString Init = Q(Sys("Versionsressource der Programmdatei: der Hersteller ist angegeben."));
+    EXPECT_EQ(Item("init")->toolTip(0), Init + " " + Q(Sys("Die Signatur wird geprüft.")));
+    Select("shell");
+    for (int Round = 0; Round < 1000 && F.CheckingSignatures(); ++Round)
+        QTest::qWait(5);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Item("init")->toolTip(0), Init + " " + Q(Sys("Signiert von Maker (Aussteller: Root); die Signatur ist "
+                                                           "gültig.")));
+    EXPECT_TRUE(F.pnlTitle->toolTip().endsWith(Q(Sys("die Datei wurde nach dem Signieren verändert."))))
+        << F.pnlTitle->toolTip().toStdString();
+    EXPECT_FALSE(Item("System")->toolTip(0).contains("Signatur"));
 }
 
 TEST_F(MainFrmTest, ReloadKeepsTheSheetAndHidesTheHelpWithTheSelection) {

@@ -13,9 +13,11 @@
 #include "catalogue/Risk.h"
 #include "probes/Probes.h"
 #include "fakes/FakeProcessSource.h"
+#include "fakes/FakeSignatureCheck.h"
 #include "fakes/FakeVersionApi.h"
 #include "fakes/SystemText.h"
 #include "resources/StringTable.h"
+#include "tests/trust/win32/SignedFiles.h"
 #include "tests/ui/win32/WindowTesting.h"
 #include "ui/rules/FormLayout.h"
 #include "ui/rules/Pictures.h"
@@ -82,6 +84,35 @@ std::string TempFolder() {
     return Folder;
 }
 
+// The text a tooltip tool shows now, read in UTF-16: Wine hands out no more
+// than 80 bytes through the ANSI message.
+std::wstring ToolTipText(TFrmMain& F, HWND Tool) {
+    wchar_t Text[1024] = {};
+    TTTOOLINFOW Info{};
+    Info.cbSize = sizeof Info;
+    Info.hwnd = F.Handle();
+    Info.uId = reinterpret_cast<UINT_PTR>(Tool);
+    Info.lpszText = Text;
+    ::SendMessageW(F.ToolTips, TTM_GETTEXTW, std::size(Text), reinterpret_cast<LPARAM>(&Info));
+    return Text;
+}
+
+// The mouse over a tree entry.
+void Hover(TFrmMain& F, HTREEITEM Item) {
+    ::SendMessageA(F.TreeView, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(Item));
+    RECT Rect{};
+    std::memcpy(&Rect, &Item, sizeof Item);  // TVM_GETITEMRECT takes the item in the rectangle it fills
+    ::SendMessageA(F.TreeView, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&Rect));
+    ::SendMessageA(F.TreeView, WM_MOUSEMOVE, 0, MAKELPARAM(Rect.left + 2, Rect.top + 2));
+}
+
+// Until the verdicts on the signatures of the last reload have arrived.
+void WaitForSignatures(TFrmMain& F) {
+    for (int Round = 0; Round < 3000 && F.CheckingSignatures(); ++Round)
+        ::Sleep(10);
+    PumpMessages();
+}
+
 std::string ReadFile(const std::string& Name) {
     std::ifstream File(Name, std::ios::binary);
     return {std::istreambuf_iterator<char>(File), std::istreambuf_iterator<char>()};
@@ -122,6 +153,7 @@ protected:
         Source.Processes[5].ImageRemark = "Zugriff verweigert";
         Api.Add(kNotepad, FakeFile("Maker", "Init", "1.0"));
         Api.Add(kWinecfg, FakeFile("", "Shell", "2.0"));
+        Signatures->Enabled = false;  // the tests of the signatures enable it
     }
     void TearDown() override {
         FForm.reset();
@@ -142,6 +174,7 @@ protected:
         };
         Services.ProgramDirectory = "C:\\Programme\\Quorvane";
         Services.Dpi = Dpi;
+        Services.Signatures = Signatures;
         return Services;
     }
 
@@ -227,6 +260,8 @@ protected:
 
     quorvane::testing::TFakeProcessSource Source;
     quorvane::testing::TFakeVersionApi Api;
+    std::shared_ptr<quorvane::testing::FakeSignatureCheck> Signatures =
+        std::make_shared<quorvane::testing::FakeSignatureCheck>();
     TPlatformVersion Platform{2, 5, 1};
     int Dpi = 96;
     bool RealDialogs = false;  // the system's message boxes, besides noting each message
@@ -527,17 +562,7 @@ TEST_F(MainFrmTest, SelectionFillsTitleIconAndValuesAndHidesTheHelp) {
 
 TEST_F(MainFrmTest, TheExplanationIsTheTooltipOfEachEntryAndOfTheTitle) {
     TFrmMain& F = Form();
-    // Read in UTF-16: Wine hands out no more than 80 bytes through the ANSI message.
-    const auto TipOf = [&](HWND Tool) {
-        wchar_t Text[1024] = {};
-        TTTOOLINFOW Info{};
-        Info.cbSize = sizeof Info;
-        Info.hwnd = F.Handle();
-        Info.uId = reinterpret_cast<UINT_PTR>(Tool);
-        Info.lpszText = Text;
-        ::SendMessageW(F.ToolTips, TTM_GETTEXTW, std::size(Text), reinterpret_cast<LPARAM>(&Info));
-        return std::wstring(Text);
-    };
+    const auto TipOf = [&](HWND Tool) { return ToolTipText(F, Tool); };
     const auto Hover = [&](const std::string& Name) {
         const RECT Entry = EntryRect(Name);
         ::SendMessageA(F.TreeView, WM_MOUSEMOVE, 0, MAKELPARAM(Entry.left + 2, Entry.top + 2));
@@ -1122,6 +1147,39 @@ TEST_F(MainFrmTest, TheTooltipGoesWhenTheKeyboardMovesTheSelection) {
     EXPECT_FALSE(::IsWindowVisible(F.ToolTips));
 }
 
+TEST_F(MainFrmTest, TheSignaturesVerdictArrivesAsTheLastSentenceOfTheTooltips) {
+    Signatures->Enabled = true;
+    Signatures->Add(kNotepad, TSignatureStatus::Trusted, "Microsoft Windows", "Microsoft Windows Production PCA 2011");
+    Signatures->Add(kWinecfg, TSignatureStatus::Tampered);
+    TFrmMain& F = Form();
+    WaitForSignatures(F);
+    const std::string Init = Sys("Versionsressource der Programmdatei: der Hersteller ist angegeben.");
+    const std::string Trusted = Sys("Signiert von Microsoft Windows (Aussteller: Microsoft Windows Production PCA "
+                                    "2011); die Signatur ist gültig.");
+    const std::string Tampered =
+        Sys("Die Signatur passt nicht mehr zum Inhalt: die Datei wurde nach dem Signieren verändert.");
+    EXPECT_EQ(F.NodeOf(Item("init"))->Data()->Explanation, Init + " " + Trusted);
+    Hover(F, Item("shell"));
+    EXPECT_NE(ToolTipText(F, F.TreeView).find(WideFromAnsi(Tampered)), std::wstring::npos);
+    EXPECT_EQ(F.NodeOf(Item("shell"))->Data()->RiskLevel, rlMediumDangerous) << "the rating does not change";
+    const std::string Virus = F.NodeOf(Item("virus"))->Data()->Explanation;
+    EXPECT_NE(Virus.find(Sys("Die Signatur lässt sich nicht prüfen")), std::string::npos) << Virus;
+    const std::string Kernel = F.NodeOf(Item("System"))->Data()->Explanation;
+    EXPECT_EQ(Kernel.find("Signatur"), std::string::npos) << "no image file, no signature";
+
+    // The next reload shows the check as under way until its verdicts arrive,
+    // without verifying an unchanged file again.
+    Select("init");
+    const int Verifications = Signatures->Verifications;
+    F.btnReloadClick();
+    EXPECT_EQ(F.NodeOf(Item("init"))->Data()->Explanation, Init + " " + Sys("Die Signatur wird geprüft."));
+    Select("init");
+    EXPECT_EQ(ToolTipText(F, F.pnlTitle.Handle()), WideFromAnsi(Init + " " + Sys("Die Signatur wird geprüft.")));
+    WaitForSignatures(F);
+    EXPECT_EQ(ToolTipText(F, F.pnlTitle.Handle()), WideFromAnsi(Init + " " + Trusted)) << "the title follows";
+    EXPECT_EQ(Signatures->Verifications, Verifications + 1) << "only the file that cannot be opened";
+}
+
 // The window over the processes that Wine runs beside this test.
 TEST(MainFrmLive, ListsTheRunningProcessesRatedAndCounted) {
     const std::unique_ptr<IProcessSource> Source = CreateSystemProcessSource();
@@ -1157,6 +1215,59 @@ TEST(MainFrmLive, ListsTheRunningProcessesRatedAndCounted) {
                            F.Catalogue().TreeOrder().begin()))));
         EXPECT_EQ(F.StringGrid.Cells(1, 0), "Quorvane Software");
         EXPECT_EQ(F.StringGrid.Cells(1, 14), Sys("Schwach gefährlich"));
+    }
+    PumpMessages();
+}
+
+// Two copies of one program run beside this test: one as signed, one changed
+// after signing. Their tooltips name what became of their signatures.
+TEST(MainFrmLive, TheTooltipsOfASignedAndOfATamperedProcessNameTheirSignatures) {
+    ASSERT_TRUE(quorvane::testing::TestRootTrusted());
+    std::vector<PROCESS_INFORMATION> Started;
+    for (const char* Name : {"trusted.exe", "tampered.exe"}) {
+        std::string CommandLine = "\"" + quorvane::testing::SignedFile(Name) + "\"";
+        STARTUPINFOA Startup{};
+        Startup.cb = sizeof Startup;
+        PROCESS_INFORMATION Child{};
+        ASSERT_TRUE(::CreateProcessA(nullptr, CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                     &Startup, &Child))
+            << Name;
+        Started.push_back(Child);
+    }
+    const std::unique_ptr<IProcessSource> Source = CreateSystemProcessSource();
+    const std::unique_ptr<IVersionApi> Api = CreateSystemVersionApi();
+    TFrmMainServices Services;
+    Services.OpenUrl = [](const std::string&) {};
+    Services.ShowMessage = [](HWND, const std::string&, const std::string&, UINT) {};
+    Services.Dpi = 96;
+    {
+        TFrmMain F(*Source, *Api, Services);
+        F.Show();
+        PumpMessages();
+        WaitForSignatures(F);
+        const auto TipOfProcess = [&](DWORD ProcessId) {
+            const std::vector<const TCatalogueNode*>& Order = F.Catalogue().TreeOrder();
+            for (std::size_t I = 0; I < Order.size(); ++I)
+                if (Order[I]->Data() && Order[I]->Data()->ProcessId == ProcessId) {
+                    Hover(F, F.ItemAt(I));
+                    return ToolTipText(F, F.TreeView);
+                }
+            return std::wstring(L"no entry");
+        };
+        const std::wstring Signed = TipOfProcess(Started[0].dwProcessId);
+        const std::wstring Tampered = TipOfProcess(Started[1].dwProcessId);
+        EXPECT_NE(Signed.find(WideFromAnsi(Sys("Signiert von Quorvane Testsignatur (Aussteller: Quorvane Test Root); "
+                                                "die Signatur ist gültig."))),
+                  std::wstring::npos);
+        EXPECT_NE(Tampered.find(WideFromAnsi(Sys("Die Signatur passt nicht mehr zum Inhalt: die Datei wurde nach dem "
+                                                  "Signieren verändert."))),
+                  std::wstring::npos);
+    }
+    for (const PROCESS_INFORMATION& Child : Started) {
+        ::TerminateProcess(Child.hProcess, 0);
+        ::WaitForSingleObject(Child.hProcess, 5000);
+        ::CloseHandle(Child.hThread);
+        ::CloseHandle(Child.hProcess);
     }
     PumpMessages();
 }
