@@ -17,8 +17,8 @@
 #include <benchmark/benchmark.h>
 
 #include "versioninfo/StVInfo.h"
-#include "versioninfo/linux/Digest.h"
-#include "versioninfo/linux/DpkgIndex.h"
+#include "packages/Digest.h"
+#include "packages/dpkg/DpkgIndex.h"
 #include "versioninfo/linux/LinuxVersionApi.h"
 #include "versioninfo/pe/PeWriter.h"
 

@@ -33,8 +33,8 @@
 #include "probes/Probes.h"
 #include "report/Report.h"
 #include "versioninfo/StVInfo.h"
-#include "versioninfo/linux/DpkgIndex.h"
-#include "versioninfo/linux/FileDigests.h"
+#include "packages/dpkg/DpkgIndex.h"
+#include "packages/FileDigests.h"
 #include "versioninfo/linux/LinuxVersionApi.h"
 
 extern char** environ;

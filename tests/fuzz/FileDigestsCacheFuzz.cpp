@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "fuzz/FuzzSeeds.h"
-#include "versioninfo/linux/Digest.h"
-#include "versioninfo/linux/FileDigests.h"
+#include "packages/Digest.h"
+#include "packages/FileDigests.h"
 
 namespace quorvane::fuzz {
 

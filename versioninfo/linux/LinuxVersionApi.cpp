@@ -19,10 +19,10 @@
 
 #include "common/SystemText.h"
 #include "resources/StringTable.h"
-#include "versioninfo/linux/CacheFolder.h"
-#include "versioninfo/linux/DpkgIndex.h"
+#include "packages/CacheFolder.h"
+#include "packages/dpkg/DpkgIndex.h"
 #include "versioninfo/linux/ElfPackageNote.h"
-#include "versioninfo/linux/FileDigests.h"
+#include "packages/FileDigests.h"
 #include "versioninfo/linux/PeVersionResource.h"
 #include "versioninfo/linux/VersionBlock.h"
 

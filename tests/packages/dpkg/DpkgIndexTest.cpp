@@ -9,11 +9,11 @@
 
 #include <gtest/gtest.h>
 
-#include "ElfWriter.h"
-#include "TestFiles.h"
+#include "versioninfo/linux/ElfWriter.h"
+#include "versioninfo/linux/TestFiles.h"
 #include "versioninfo/StConst.h"
-#include "versioninfo/linux/DpkgIndex.h"
-#include "versioninfo/linux/FileDigests.h"
+#include "packages/dpkg/DpkgIndex.h"
+#include "packages/FileDigests.h"
 
 namespace quorvane {
 namespace {

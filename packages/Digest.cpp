@@ -1,4 +1,4 @@
-#include "versioninfo/linux/Digest.h"
+#include "packages/Digest.h"
 
 #include <errno.h>
 #include <unistd.h>

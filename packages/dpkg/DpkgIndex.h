@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "versioninfo/linux/DpkgIndexCache.h"
+#include "packages/dpkg/DpkgIndexCache.h"
 
 namespace quorvane {
 

@@ -1,4 +1,4 @@
-#include "versioninfo/linux/DpkgIndex.h"
+#include "packages/dpkg/DpkgIndex.h"
 
 #include <fcntl.h>
 #include <limits.h>
@@ -14,8 +14,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "versioninfo/linux/CacheFolder.h"
-#include "versioninfo/linux/DpkgDatabase.h"
+#include "packages/CacheFolder.h"
+#include "packages/dpkg/DpkgDatabase.h"
 
 namespace quorvane {
 

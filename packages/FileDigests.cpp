@@ -1,4 +1,4 @@
-#include "versioninfo/linux/FileDigests.h"
+#include "packages/FileDigests.h"
 
 #include <fcntl.h>
 #include <time.h>
@@ -7,8 +7,8 @@
 #include <atomic>
 #include <charconv>
 
-#include "versioninfo/linux/CacheFolder.h"
-#include "versioninfo/linux/Digest.h"
+#include "packages/CacheFolder.h"
+#include "packages/Digest.h"
 
 namespace quorvane {
 namespace {
