@@ -59,6 +59,7 @@ struct TNodeData {
     TImageState ImageState = TImageState::Unknown;
     std::string PackageName;  // the installed package that lists the image file
     std::string PackageVersion;
+    std::string PackageManager;  // whose database lists it: "dpkg", "rpm", "pacman" or "apk"
     bool PackageVerified = false;  // the file's content matches the package's checksum
     std::string Explanation;  // German, in the system's 8-bit encoding
     TProcessTimes Times;
