@@ -35,7 +35,7 @@ std::string VouchedBy(TStringId Id, const TNodeData& Data, const TVersionSource&
 // The source of the last load; a name that failed the existence test was never loaded.
 TVersionSource SourceOf(const TStCustomVersionInfo& Reader, std::int32_t ReadFailure) {
     if (ReadFailure == stscFileOpen)
-        return TVersionSource{TVersionSourceKind::None, TPackageCheck::NotListed, {}, {}};
+        return TVersionSource{TVersionSourceKind::None, TPackageCheck::NotListed, {}, {}, {}, {}};
     return Reader.Source();
 }
 

@@ -27,5 +27,8 @@ int main(int argc, char** argv) {
     const auto Processes = quorvane::CreateSystemProcessSource();
     const auto Versions = quorvane::CreateSystemVersionApi();
     TStandardOutput Out;
-    return quorvane::RunReportCommand(Arguments, *Processes, *Versions, Out, std::cerr);
+    const quorvane::TRootedVersionApi Rooted = [](const std::string& Root, std::string& Problem) {
+        return quorvane::CreateSystemVersionApi(Root, Problem);
+    };
+    return quorvane::RunReportCommand(Arguments, *Processes, *Versions, Out, std::cerr, Rooted);
 }
