@@ -29,6 +29,11 @@ inline int RunCommand(const std::string& Command, const std::string& Log) {
     return std::system((Command + " >>" + Log + " 2>&1").c_str()) == 0 ? 0 : 1;
 }
 
+inline std::string ReadText(const std::string& Path) {
+    const auto Bytes = ReadBytes(Path);
+    return std::string(Bytes.begin(), Bytes.end());
+}
+
 inline bool HaveTool(const char* Name) {
     return std::system((std::string("command -v ") + Name + " >/dev/null 2>&1").c_str()) == 0;
 }

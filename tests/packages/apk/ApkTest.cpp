@@ -8,6 +8,7 @@
 #include <nettle/sha1.h>
 
 #include "PackageRoots.h"
+#include "packages/Packages.h"
 #include "packages/apk/ApkInstalled.h"
 
 namespace quorvane {
@@ -88,8 +89,21 @@ TEST(ApkDatabaseTest, ThePackageThatInstalledAFileVouchesForItWhileItsDigestMatc
     WriteText(Root + "/lib/apk/db/installed", Installed);
     ExpectTheCasesOfEveryManager(Root, "apk", "werkzeug", "1.2-r3", "Anna <anna@example.org>");
 
+    // The layer's own interface, as other callers use it: a path opened
+    // inside the root, and a stamp that follows the database.
+    TPackagesOptions Options;
+    Options.Root = Root;
+    TPackages Packages(Options);
+    const TPackageVerdict Linked = Packages.Check("/usr/bin/kurz");
+    EXPECT_EQ(Linked.Check, TContentCheck::Verified);
+    ASSERT_TRUE(Linked.Owner);
+    EXPECT_EQ(Linked.Owner->Algorithm, TDigestAlgorithm::Sha1);
+    EXPECT_EQ(Packages.Check("/usr/bin/hinaus").Check, TContentCheck::NotListed);
+    const std::string Stamp = Packages.Stamp();
+
     // Damaged: what can be read still speaks, and the damage is named.
     WriteText(Root + "/lib/apk/db/installed", std::string("\x7f" "ELF\x02\x01\n", 7) + Installed);
+    EXPECT_NE(Packages.Stamp(), Stamp);
     const auto Api = RootApi(Root);
     EXPECT_EQ(SourceOf(*Api, "/usr/bin/werkzeug").Check, TPackageCheck::Verified);
     EXPECT_EQ(SourceOf(*Api, "/usr/bin/fremd").UnreadDatabases.size(), 1u);

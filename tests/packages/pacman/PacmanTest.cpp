@@ -44,11 +44,6 @@ protected:
         ASSERT_TRUE(Built) << ReadText(*Dir / "log");
     }
 
-    static std::string ReadText(const std::string& Path) {
-        const auto Bytes = ReadBytes(Path);
-        return std::string(Bytes.begin(), Bytes.end());
-    }
-
     // A root with the package installed by pacman.
     static std::string InstallRoot(const std::string& Name) {
         const std::string Root = *Dir / Name;

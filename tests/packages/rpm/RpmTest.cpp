@@ -39,11 +39,6 @@ protected:
         ASSERT_TRUE(Built) << ReadText(*Dir / "log");
     }
 
-    static std::string ReadText(const std::string& Path) {
-        const auto Bytes = ReadBytes(Path);
-        return std::string(Bytes.begin(), Bytes.end());
-    }
-
     static bool BuildPackage(const std::string& Name, const std::string& File1, const std::string& Text1,
                              const std::string& File2, const std::string& Text2, const std::string& Algorithm) {
         const std::string Spec = *Dir / (Name + ".spec");
