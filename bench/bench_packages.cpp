@@ -33,8 +33,10 @@ void Write(const std::string& Path, const std::string& Text) {
     std::ofstream(Path, std::ios::binary) << Text;
 }
 
+// Names of their own, as on a real system: rpm's index is by the last component.
 std::string FileOf(int Package, int File) {
-    return "/usr/share/bench/p" + std::to_string(Package) + "/f" + std::to_string(File);
+    return "/usr/share/bench/p" + std::to_string(Package) + "/file-" + std::to_string(Package) + "-" +
+           std::to_string(File);
 }
 
 struct TDatabases {
@@ -65,7 +67,7 @@ struct TDatabases {
         std::string Install = "%install\n";
         std::string Files;
         for (int P = 0; P < kPackages; ++P) {
-            const std::string Name = "p" + std::to_string(P);
+            const std::string Name = std::string(1, 'p').append(std::to_string(P));
             Spec += "%package " + Name + "\nSummary: package " + Name + "\n%description " + Name + "\n" + Name + "\n";
             Install += "mkdir -p %{buildroot}/usr/share/bench/" + Name + "\n";
             Files += "%files " + Name + "\n";
@@ -89,7 +91,7 @@ struct TDatabases {
         Write(Dir + "/pacman.conf", "[options]\nArchitecture = auto\nSigLevel = Never\nLocalFileSigLevel = Never\n");
         std::string Archives;
         for (int P = 0; P < kPackages && Error.empty(); ++P) {
-            const std::string Name = "p" + std::to_string(P);
+            const std::string Name = std::string(1, 'p').append(std::to_string(P));
             const std::string Stage = Dir + "/stage/" + Name;
             Write(Stage + "/.PKGINFO", "pkgname = " + Name + "\npkgver = 1-1\npkgdesc = package " + Name +
                                            "\nbuilddate = 1700000000\npackager = Bench\nsize = 16\narch = any\n");

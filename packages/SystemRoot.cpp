@@ -257,12 +257,37 @@ std::string TSystemRoot::HostPath(std::string_view Resolved) const {
 
 namespace quorvane {
 
-std::string ChangeStamp(const TSystemRoot& Root, std::string_view Path) {
-    struct stat Info;
-    if (!Root.Stat(Path, Info))
-        return "-";
+namespace {
+
+std::string StampOf(const struct stat& Info) {
     return std::to_string(Info.st_mtim.tv_sec) + '.' + std::to_string(Info.st_mtim.tv_nsec) + ':' +
            std::to_string(Info.st_size) + ':' + std::to_string(Info.st_ino);
+}
+
+}  // namespace
+
+std::string ChangeStamp(const TSystemRoot& Root, std::string_view Path) {
+    struct stat Info;
+    return Root.Stat(Path, Info) ? StampOf(Info) : "-";
+}
+
+TWatchedFile::TWatchedFile(const TSystemRoot& Root, std::string_view Path) : FRoot(Root) {
+    const std::size_t Slash = Path.rfind('/');
+    FFolderPath = Slash == std::string_view::npos || Slash == 0 ? "/" : std::string(Path.substr(0, Slash));
+    FName = Path.substr(Slash == std::string_view::npos ? 0 : Slash + 1);
+}
+
+TWatchedFile::~TWatchedFile() {
+    if (FFolder >= 0)
+        close(FFolder);
+}
+
+std::string TWatchedFile::Stamp() {
+    // A folder that is missing now may be made later: opened again until it is there.
+    if (FFolder < 0)
+        FFolder = FRoot.Open(FFolderPath, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    struct stat Info;
+    return FFolder >= 0 && fstatat(FFolder, FName.c_str(), &Info, 0) == 0 ? StampOf(Info) : "-";
 }
 
 }  // namespace quorvane

@@ -75,4 +75,23 @@ private:
 // time, size and inode); "-" when there is none.
 std::string ChangeStamp(const TSystemRoot& Root, std::string_view Path);
 
+// A file whose change stamp is asked for often: its folder is held open, so
+// that each asking costs one system call instead of a walk through the root.
+class TWatchedFile {
+public:
+    TWatchedFile(const TSystemRoot& Root, std::string_view Path);
+    ~TWatchedFile();
+    TWatchedFile(const TWatchedFile&) = delete;
+    TWatchedFile& operator=(const TWatchedFile&) = delete;
+
+    // As ChangeStamp.
+    std::string Stamp();
+
+private:
+    const TSystemRoot& FRoot;
+    std::string FFolderPath;
+    std::string FName;
+    int FFolder = -1;
+};
+
 }  // namespace quorvane

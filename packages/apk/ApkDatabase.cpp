@@ -14,7 +14,7 @@ namespace {
 
 class TApkDatabase final : public IPackageDatabase {
 public:
-    TApkDatabase(const TSystemRoot& Root, const std::string& File) : FRoot(Root), FFile(File) {}
+    TApkDatabase(const TSystemRoot& Root, const std::string& File) : FRoot(Root), FFile(File), FWatched(Root, File) {}
 
     TPackageManager Manager() const override { return TPackageManager::Apk; }
     const std::string& Location() const override { return FFile; }
@@ -30,7 +30,7 @@ public:
                              Package.Description,  File.Algorithm, File.Digest};
     }
 
-    std::string Stamp() override { return ChangeStamp(FRoot, FFile); }
+    std::string Stamp() override { return FWatched.Stamp(); }
 
     std::string Problem() const override { return FProblem; }
 
@@ -60,6 +60,7 @@ private:
 
     const TSystemRoot& FRoot;
     std::string FFile;
+    TWatchedFile FWatched;
     bool FRead = false;
     std::string FStamp;
     std::string FProblem;

@@ -97,7 +97,8 @@ struct TRecordedDigest {
 
 class TPacmanDatabase final : public IPackageDatabase {
 public:
-    TPacmanDatabase(const TSystemRoot& Root, const std::string& Folder) : FRoot(Root), FLocation(Folder) {}
+    TPacmanDatabase(const TSystemRoot& Root, const std::string& Folder)
+        : FRoot(Root), FLocation(Folder), FLocal(Root, Folder + "/local") {}
     ~TPacmanDatabase() override { Close(); }
 
     TPackageManager Manager() const override { return TPackageManager::Pacman; }
@@ -124,10 +125,8 @@ public:
         return Owner;
     }
 
-    std::string Stamp() override {
-        // A package's folder comes and goes with it (its name holds the version).
-        return ChangeStamp(FRoot, FLocation + "/local") + ' ' + ChangeStamp(FRoot, FLocation + "/local/ALPM_DB_VERSION");
-    }
+    // A package's folder comes and goes with it (its name holds the version).
+    std::string Stamp() override { return FLocal.Stamp(); }
 
     std::string Problem() const override { return FProblem; }
 
@@ -210,7 +209,7 @@ private:
                 const std::string_view Name = Files->files[I].name ? Files->files[I].name : "";
                 // Folders end in "/"; a path two packages list keeps the first.
                 if (!Name.empty() && Name.back() != '/')
-                    FByPath.emplace("/" + std::string(Name), Package);
+                    FByPath.emplace(std::string(1, '/').append(Name), Package);
             }
         }
         if (!FFirstError.empty())
@@ -251,6 +250,7 @@ private:
 
     const TSystemRoot& FRoot;
     std::string FLocation;
+    TWatchedFile FLocal;
     const TAlpmCalls* FCalls = nullptr;
     alpm_handle_t* FHandle = nullptr;
     bool FLoaded = false;

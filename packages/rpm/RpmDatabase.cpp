@@ -1,6 +1,8 @@
 // The rpm back-end of the packages layer, through librpm (4.18), loaded when
 // the first rpm database is asked. The database is opened read-only once and
-// kept open; each lookup asks rpm's index of installed file names.
+// kept open; each lookup asks rpm's index of installed file names (which
+// costs as much as "rpm -qf" does per path), and its answer is kept until the
+// database changes, for the next reload that asks for the same file.
 //
 // librpm picks its storage back-end from its configuration and, where that
 // finds nothing, from the files in the folder; a folder whose format it
@@ -16,6 +18,8 @@
 #include <array>
 #include <cstring>
 #include <mutex>
+#include <unordered_map>
+#include <vector>
 
 #include <rpm/header.h>
 #include <rpm/rpmdb.h>
@@ -48,6 +52,7 @@ struct TRpmCalls {
     decltype(&rpmtsFree) TsFree = nullptr;
     decltype(&rpmtsSetRootDir) TsSetRootDir = nullptr;
     decltype(&rpmtsOpenDB) TsOpenDB = nullptr;
+    decltype(&rpmtsSetVSFlags) TsSetVSFlags = nullptr;
     decltype(&rpmtsInitIterator) TsInitIterator = nullptr;
     decltype(&rpmdbNextIterator) NextIterator = nullptr;
     decltype(&rpmdbFreeIterator) FreeIterator = nullptr;
@@ -96,6 +101,7 @@ const TRpmCalls* RpmCalls() {
                  Library.Bind(Calls.LogRecPriority, "rpmlogRecPriority") &&
                  Library.Bind(Calls.TsCreate, "rpmtsCreate") && Library.Bind(Calls.TsFree, "rpmtsFree") &&
                  Library.Bind(Calls.TsSetRootDir, "rpmtsSetRootDir") && Library.Bind(Calls.TsOpenDB, "rpmtsOpenDB") &&
+                 Library.Bind(Calls.TsSetVSFlags, "rpmtsSetVSFlags") &&
                  Library.Bind(Calls.TsInitIterator, "rpmtsInitIterator") &&
                  Library.Bind(Calls.NextIterator, "rpmdbNextIterator") &&
                  Library.Bind(Calls.FreeIterator, "rpmdbFreeIterator") &&
@@ -152,7 +158,13 @@ public:
     std::optional<TPackageOwner> Owner(std::string_view Path) override {
         if (!Open())
             return std::nullopt;
+        if (std::string Now = Stamp(); Now != FAnswersStamp) {
+            FAnswers.clear();
+            FAnswersStamp = std::move(Now);
+        }
         const std::string Name(Path);
+        if (const auto Known = FAnswers.find(Name); Known != FAnswers.end())
+            return Known->second;
         TRpmLog Log;
         CurrentLog = &Log;
         std::optional<TPackageOwner> Owner;
@@ -164,14 +176,22 @@ public:
         CurrentLog = nullptr;
         if (!Log.FirstError.empty() && FProblem.empty())
             FProblem = FormatStr(TStringId::sDatabaseDamaged, {Log.FirstError});
+        FAnswers.emplace(Name, Owner);
         return Owner;
     }
 
+    // The files of the database's format; sqlite writes its -wal file first.
+    // Not the -shm file: every reader writes it.
     std::string Stamp() override {
-        // Not the -shm file of sqlite: every reader writes it.
+        if (FWatched.empty()) {
+            std::string Stamp;
+            for (const TFormat& Format : kFormats)
+                Stamp += ChangeStamp(FRoot, FLocation + "/" + Format.File) + ' ';
+            return Stamp;
+        }
         std::string Stamp;
-        for (const char* File : {"/rpmdb.sqlite", "/rpmdb.sqlite-wal", "/Packages", "/Packages.db"})
-            Stamp += ChangeStamp(FRoot, FLocation + File) + ' ';
+        for (const auto& File : FWatched)
+            Stamp += File->Stamp() + ' ';
         return Stamp;
     }
 
@@ -238,6 +258,9 @@ private:
             FProblem = LastSystemErrorText();
             return false;
         }
+        FWatched.push_back(std::make_unique<TWatchedFile>(FRoot, Folder + "/" + Format->File));
+        if (Format == &kFormats[0])
+            FWatched.push_back(std::make_unique<TWatchedFile>(FRoot, Folder + "/rpmdb.sqlite-wal"));
         FCalls = RpmCalls();
         if (!FCalls) {
             FProblem = FormatStr(TStringId::sDatabaseNoLibrary, {"librpm", "librpm9"});
@@ -249,6 +272,11 @@ private:
         const std::string RootDir = FRoot.IsHost() ? "/" : FRoot.Folder();
         FCalls->PushMacro(nullptr, "_dbpath", nullptr, Folder.c_str(), RMIL_CMDLINE);
         FCalls->PushMacro(nullptr, "_db_backend", nullptr, Format->Backend, RMIL_CMDLINE);
+        // Headers are read as stored, as "rpm -qf --nodigest --nosignature" reads
+        // them: checking each one's digest and signature (the keyring read from
+        // the database) made a lookup cost milliseconds, and a digest guards
+        // against damage, not against whoever can write the database.
+        FCalls->TsSetVSFlags(Ts, RPMVSF_MASK_NODIGESTS | RPMVSF_MASK_NOSIGNATURES);
         const bool Opened = FCalls->TsSetRootDir(Ts, RootDir.c_str()) == 0 && FCalls->TsOpenDB(Ts, O_RDONLY) == 0;
         FCalls->PopMacro(nullptr, "_db_backend");
         FCalls->PopMacro(nullptr, "_dbpath");
@@ -271,6 +299,10 @@ private:
     bool FOpened = false;
     rpmts FTs = nullptr;
     std::string FProblem;
+    std::vector<std::unique_ptr<TWatchedFile>> FWatched;
+    // What lookups answered while the database had the stamp FAnswersStamp.
+    std::string FAnswersStamp;
+    std::unordered_map<std::string, std::optional<TPackageOwner>> FAnswers;
 };
 
 }  // namespace
