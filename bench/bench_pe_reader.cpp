@@ -16,9 +16,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include "packages/Digest.h"
+#include "packages/dpkg/DpkgIndex.h"
 #include "versioninfo/StVInfo.h"
-#include "versioninfo/linux/Digest.h"
-#include "versioninfo/linux/DpkgIndex.h"
 #include "versioninfo/linux/LinuxVersionApi.h"
 #include "versioninfo/pe/PeWriter.h"
 
@@ -149,7 +149,7 @@ void BM_Md5OfFile(benchmark::State& State) {
     std::uint64_t Read = 0;
     for (auto _ : State) {
         Read = 0;
-        benchmark::DoNotOptimize(Md5HexOfFile(Fd, Read));
+        benchmark::DoNotOptimize(DigestHexOfFile(Fd, TDigestAlgorithm::Md5, Read));
     }
     ::close(Fd);
     State.SetBytesProcessed(static_cast<std::int64_t>(State.iterations()) * static_cast<std::int64_t>(Read));

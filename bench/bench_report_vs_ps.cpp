@@ -30,11 +30,11 @@
 #include "BenchProcesses.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Risk.h"
+#include "packages/FileDigests.h"
+#include "packages/dpkg/DpkgIndex.h"
 #include "probes/Probes.h"
 #include "report/Report.h"
 #include "versioninfo/StVInfo.h"
-#include "versioninfo/linux/DpkgIndex.h"
-#include "versioninfo/linux/FileDigests.h"
 #include "versioninfo/linux/LinuxVersionApi.h"
 
 extern char** environ;

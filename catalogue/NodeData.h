@@ -60,6 +60,7 @@ struct TNodeData {
     TImageState ImageState = TImageState::Unknown;
     std::string PackageName;  // the installed package that lists the image file
     std::string PackageVersion;
+    std::string PackageManager;  // whose database lists it: "dpkg", "rpm", "pacman" or "apk"
     bool PackageVerified = false;  // the file's content matches the package's checksum
     TSignature Signature;  // of the image file; its sentence ends the explanation
     std::string Explanation;  // German, in the system's 8-bit encoding

@@ -1,5 +1,8 @@
 #include "catalogue/Provenance.h"
 
+#include <initializer_list>
+#include <string_view>
+
 #include "catalogue/Risk.h"
 #include "resources/StringTable.h"
 #include "versioninfo/StConst.h"
@@ -21,9 +24,9 @@ const std::string& Finding(const TNodeData& Data) {
     }
 }
 
-// "Paket bash 5.2; ...", and why a package rates lower than a maker would.
+// "Paket bash 5.2 (dpkg); ...", and why a package rates lower than a maker would.
 std::string VouchedBy(TStringId Id, const TNodeData& Data, const TVersionSource& Source) {
-    std::string Text = FormatStr(Id, {Source.PackageName, Source.PackageVersion});
+    std::string Text = FormatStr(Id, {Source.PackageName, Source.PackageVersion, Source.PackageManager});
     if (Data.RiskLevel != rlSlightlyDangerous)
         Text += " " + LoadStr(TStringId::sExplainPackageNoMaintainer);
     return Text;
@@ -32,7 +35,7 @@ std::string VouchedBy(TStringId Id, const TNodeData& Data, const TVersionSource&
 // The source of the last load; a name that failed the existence test was never loaded.
 TVersionSource SourceOf(const TStCustomVersionInfo& Reader, std::int32_t ReadFailure) {
     if (ReadFailure == stscFileOpen)
-        return TVersionSource{TVersionSourceKind::None, TPackageCheck::NotListed, {}, {}};
+        return TVersionSource{TVersionSourceKind::None, TPackageCheck::NotListed, {}, {}, {}, {}};
     return Reader.Source();
 }
 
@@ -40,6 +43,7 @@ void SetPackageFacts(TNodeData& Data, const TVersionSource& Source) {
     const bool Listed = Source.Check != TPackageCheck::NotListed;
     Data.PackageName = Listed ? Source.PackageName : std::string();
     Data.PackageVersion = Listed ? Source.PackageVersion : std::string();
+    Data.PackageManager = Listed ? Source.PackageManager : std::string();
     Data.PackageVerified = Source.Check == TPackageCheck::Verified;
 }
 
@@ -108,18 +112,20 @@ std::string ExplainRating(const TNodeData& Data, std::int32_t ReadFailure, const
 
     // Why a package that lists the file does not vouch for it.
     std::string Text;
+    const std::initializer_list<std::string_view> Package = {Source.PackageName, Source.PackageManager};
     switch (Source.Check) {
-        case TPackageCheck::Changed: Text = FormatStr(TStringId::sExplainPackageChanged, {Source.PackageName}); break;
-        case TPackageCheck::NoChecksum:
-            Text = FormatStr(TStringId::sExplainPackageNoChecksum, {Source.PackageName});
-            break;
-        case TPackageCheck::Unreadable:
-            Text = FormatStr(TStringId::sExplainPackageUnreadable, {Source.PackageName});
-            break;
+        case TPackageCheck::Changed: Text = FormatStr(TStringId::sExplainPackageChanged, Package); break;
+        case TPackageCheck::NoChecksum: Text = FormatStr(TStringId::sExplainPackageNoChecksum, Package); break;
+        case TPackageCheck::Unreadable: Text = FormatStr(TStringId::sExplainPackageUnreadable, Package); break;
         case TPackageCheck::NotListed:
         case TPackageCheck::Verified: break;
     }
-    const bool Listed = Source.Check != TPackageCheck::NotListed;
+    // A database that could not be read may list the file: whether a
+    // package does is open, and the file is described by itself.
+    for (const TUnreadDatabase& Unread : Source.UnreadDatabases)
+        Text += (Text.empty() ? "" : " ") +
+                FormatStr(TStringId::sExplainDatabaseUnread, {Unread.Manager, Unread.Location, Unread.Reason});
+    const bool Listed = Source.Check != TPackageCheck::NotListed || !Source.UnreadDatabases.empty();
     if (!Text.empty())
         Text += ' ';
 
@@ -143,10 +149,11 @@ std::string ExplainRating(const TNodeData& Data, std::int32_t ReadFailure, const
                                                               : TStringId::sExplainNoImageFile);
         case TVersionSourceKind::FileResource: {
             // A package may list the file too: it vouches for the content, not for the values.
-            const std::string Listing = Source.Check == TPackageCheck::Verified
-                                            ? " " + FormatStr(TStringId::sExplainPackageListsFile,
-                                                              {Source.PackageName, Source.PackageVersion})
-                                            : std::string();
+            const std::string Listing =
+                Source.Check == TPackageCheck::Verified
+                    ? " " + FormatStr(TStringId::sExplainPackageListsFile,
+                                      {Source.PackageName, Source.PackageVersion, Source.PackageManager})
+                    : std::string();
             if (ReadFailure == 0)
                 return Text + FormatStr(TStringId::sExplainResource, {Finding(Data)}) + Listing;
             if (ReadFailure == stscNoVerInfo)

@@ -33,6 +33,7 @@ TJson Package(const TNodeData& Data) {
         return nullptr;
     return TJson{{"name", JsonText(Data.PackageName)},
                  {"version", JsonText(Data.PackageVersion)},
+                 {"manager", JsonText(Data.PackageManager)},
                  {"verified", Data.PackageVerified}};
 }
 

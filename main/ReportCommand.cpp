@@ -48,7 +48,17 @@ struct TOptions {
     std::vector<std::string> Operands;
     bool ListFiles = false;
     bool Json = false;
+    bool HasRoot = false;
+    std::string Root;
 };
+
+// Package databases that could not be read, once each, after the work.
+void ReportUnreadDatabases(IVersionApi& Versions, std::ostream& Err) {
+    for (const TUnreadDatabase& Unread : Versions.UnreadPackageDatabases())
+        Err << kProgram << ": "
+            << MessageText(FormatStr(TStringId::sDatabaseUnread, {Unread.Manager, Unread.Location, Unread.Reason}))
+            << "\n";
+}
 
 }  // namespace
 
@@ -87,10 +97,12 @@ std::string FilesListing(const std::vector<TNodeData>& Files) {
 }
 
 int RunReportCommand(const std::vector<std::string>& Arguments, IProcessSource& Processes, IVersionApi& Versions,
-                     IStandardOutput& Out, std::ostream& Err, ISignatureCheck* Signatures) {
+                     IStandardOutput& Out, std::ostream& Err, ISignatureCheck* Signatures,
+                     const TRootedVersionApi& Rooted) {
     TOptions Options;
     bool OptionsEnded = false;
-    for (const std::string& Argument : Arguments) {
+    for (std::size_t Index = 0; Index < Arguments.size(); ++Index) {
+        const std::string& Argument = Arguments[Index];
         // Once --files has its first path, everything after it is a path.
         if (OptionsEnded || (Options.ListFiles && !Options.Operands.empty() && Argument != "--") ||
             Argument == "-" || Argument.empty() || Argument[0] != '-') {
@@ -107,6 +119,13 @@ int RunReportCommand(const std::vector<std::string>& Arguments, IProcessSource& 
             Options.ListFiles = true;
         } else if (Argument == "--json") {
             Options.Json = true;
+        } else if (Argument == "--root" || Argument.rfind("--root=", 0) == 0) {
+            if (Argument == "--root" && Index + 1 == Arguments.size())
+                return UsageError(Err, LoadStr(TStringId::sCmdRootNeedsFolder));
+            Options.Root = Argument == "--root" ? Arguments[++Index] : Argument.substr(7);
+            Options.HasRoot = true;
+            if (Options.Root.empty())
+                return UsageError(Err, LoadStr(TStringId::sCmdRootNeedsFolder));
         } else {
             return UsageError(Err, FormatStr(TStringId::sCmdUnknownOption, {MessageText(Argument)}));
         }
@@ -118,10 +137,22 @@ int RunReportCommand(const std::vector<std::string>& Arguments, IProcessSource& 
         Snapshot.Time = SnapshotTime(std::chrono::system_clock::now());
     }
 
+    if (Options.HasRoot && !Options.ListFiles)
+        return UsageError(Err, LoadStr(TStringId::sCmdRootWithoutFiles));
     if (Options.ListFiles) {
         if (Options.Operands.empty())
             return UsageError(Err, LoadStr(TStringId::sCmdFilesNeedPath));
-        const std::vector<TNodeData> Files = RateFiles(Options.Operands, Versions, Signatures);
+        std::unique_ptr<IVersionApi> RootVersions;
+        if (Options.HasRoot) {
+            std::string Problem = LoadStr(TStringId::sCmdRootUnsupported);
+            RootVersions = Rooted ? Rooted(Options.Root, Problem) : nullptr;
+            if (!RootVersions)
+                return UsageError(Err, FormatStr(TStringId::sCmdRootUnusable, {MessageText(Options.Root), Problem}));
+        }
+        // The signature check reads the host's files, not those under the root.
+        IVersionApi& FileVersions = RootVersions ? *RootVersions : Versions;
+        const std::vector<TNodeData> Files = RateFiles(Options.Operands, FileVersions, RootVersions ? nullptr : Signatures);
+        ReportUnreadDatabases(FileVersions, Err);
         bool Unexamined = false;
         std::string Text;
         for (const TNodeData& Data : Files) {
@@ -146,6 +177,7 @@ int RunReportCommand(const std::vector<std::string>& Arguments, IProcessSource& 
         for (const std::string& ImageFile : Catalogue.ImageFiles())
             Catalogue.SetSignature(ImageFile, Verdicts.Verdict(ImageFile));
     }
+    ReportUnreadDatabases(Versions, Err);
     const std::string Text = Options.Json ? JsonReportText(Catalogue, Snapshot) : ReportText(Catalogue);
     if (Options.Operands.empty() || Options.Operands[0] == "-")
         return WriteOut(Out, Err, Text);

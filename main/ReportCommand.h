@@ -2,7 +2,9 @@
 // rating of given files.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,12 +31,18 @@ public:
     virtual bool Write(std::string_view Text, std::string& Reason) = 0;
 };
 
+// The version back-end for the files of another system under a root folder
+// ("--root"): null, with the reason in Problem, when there is none.
+using TRootedVersionApi = std::function<std::unique_ptr<IVersionApi>(const std::string& Root, std::string& Problem)>;
+
 // Runs the command for Arguments (without the program's name). The report goes
 // to the file named or, for "-" or no name, to Out; messages go to Err, names
 // in them as MessageText shows them. The signatures of the image files are
 // verified before anything is written; without Signatures they are not checked.
+// Rooted serves "--root"; without it the option is refused.
 int RunReportCommand(const std::vector<std::string>& Arguments, IProcessSource& Processes, IVersionApi& Versions,
-                     IStandardOutput& Out, std::ostream& Err, ISignatureCheck* Signatures = nullptr);
+                     IStandardOutput& Out, std::ostream& Err, ISignatureCheck* Signatures = nullptr,
+                     const TRootedVersionApi& Rooted = {});
 
 // "quorvane-report --files": one record per path, rated by the risk rule,
 // with its explanation. A path that cannot be examined at all (missing,

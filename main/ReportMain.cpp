@@ -29,5 +29,8 @@ int main(int argc, char** argv) {
     const auto Versions = quorvane::CreateSystemVersionApi();
     TStandardOutput Out;
     const auto Signatures = quorvane::CreateSystemSignatureCheck();
-    return quorvane::RunReportCommand(Arguments, *Processes, *Versions, Out, std::cerr, Signatures.get());
+    const quorvane::TRootedVersionApi Rooted = [](const std::string& Root, std::string& Problem) {
+        return quorvane::CreateSystemVersionApi(Root, Problem);
+    };
+    return quorvane::RunReportCommand(Arguments, *Processes, *Versions, Out, std::cerr, Signatures.get(), Rooted);
 }

@@ -12,6 +12,9 @@ packages=(
   libicu-dev                                    # language names
   nettle-dev                                    # checksums of package files and of our caches
   nlohmann-json3-dev                            # package notes of ELF files (JSON)
+  librpm-dev libalpm-dev libarchive-dev         # headers of librpm and libalpm, loaded for rpm and pacman databases
+  rpm pacman-package-manager                    # the tests build rpm and pacman databases with the real tools,
+  libarchive-tools fakeroot                     #   pacman's packages with bsdtar, as a normal user under fakeroot
   g++-mingw-w64-x86-64-posix wine64             # the Windows build and its test runs
   openssl osslsigncode                          # the signed files of the Windows signature tests
   fonts-liberation2                             # Wine's sans-serif for the Windows window (Arial's metrics)

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace quorvane {
 
@@ -37,11 +38,22 @@ enum class TPackageCheck : std::uint8_t {
     Unreadable,  // the content could not be read to compare it
 };
 
+// A package database that could not be read (Linux): which packages list a
+// file is then not known.
+struct TUnreadDatabase {
+    std::string Manager;  // "rpm", ...
+    std::string Location;  // the database's folder or file
+    std::string Reason;
+};
+
 struct TVersionSource {
     TVersionSourceKind Kind = TVersionSourceKind::FileResource;
     TPackageCheck Check = TPackageCheck::NotListed;
     std::string PackageName;  // when a package lists the file
     std::string PackageVersion;
+    std::string PackageManager;  // "dpkg", "rpm", "pacman" or "apk"
+    // Databases that could not be read, when no package vouches for the file.
+    std::vector<TUnreadDatabase> UnreadDatabases;
 };
 
 class IVersionApi {
@@ -81,9 +93,18 @@ public:
     // What spoke for the file of the last GetFileVersionInfoSize call, also
     // when that call failed.
     virtual TVersionSource LastVersionSource() { return {}; }
+
+    // Every package database asked so far that could not be read.
+    virtual std::vector<TUnreadDatabase> UnreadPackageDatabases() { return {}; }
 };
 
-// The back-end of this build.
+// The back-end of this build, for this machine's files.
 std::unique_ptr<IVersionApi> CreateSystemVersionApi();
+
+// The back-end for the files of another system whose root is the folder Root
+// (Linux: paths are as inside Root, links are resolved inside it, and the
+// system's own package databases speak). Null, with the reason in Problem,
+// when the folder cannot be used or the build cannot examine another system.
+std::unique_ptr<IVersionApi> CreateSystemVersionApi(const std::string& Root, std::string& Problem);
 
 }  // namespace quorvane

@@ -28,8 +28,15 @@ using testing::TFakeVersionApi;
 using testing::TFakeVersionFile;
 
 TVersionSource Source(TVersionSourceKind Kind, TPackageCheck Check = TPackageCheck::NotListed,
-                      std::string Package = {}, std::string Version = {}) {
-    return TVersionSource{Kind, Check, std::move(Package), std::move(Version)};
+                      std::string Package = {}, std::string Version = {}, std::string Manager = "dpkg") {
+    const bool Listed = !Package.empty();
+    return TVersionSource{Kind, Check, std::move(Package), std::move(Version), Listed ? std::move(Manager) : "", {}};
+}
+
+TVersionSource Unread(TVersionSourceKind Kind) {
+    TVersionSource Unread = Source(Kind);
+    Unread.UnreadDatabases = {{"rpm", "/var/lib/rpm", "sie hat das Format ndb, das die geladene librpm nicht liest"}};
+    return Unread;
 }
 
 TFakeVersionFile Failing(std::uint32_t Error) {
@@ -67,36 +74,45 @@ TEST(ProvenanceTest, TheExplanationNamesTheSourceAndWhatItHeld) {
          rlPotentiallyDangerous},
         {"/usr/lib/wine/notepad.exe", FakeFile("Wine", "Wine Notepad", "8.0"),
          Source(TVersionSourceKind::FileResource, TPackageCheck::Verified, "libwine", "8.0~repack-4"),
-         "Versionsressource der Programmdatei: der Hersteller ist angegeben. Das Paket libwine 8.0~repack-4 enthält "
-         "die Datei, und ihr Inhalt stimmt mit seiner Prüfsumme überein.",
+         "Versionsressource der Programmdatei: der Hersteller ist angegeben. Das Paket libwine 8.0~repack-4 (dpkg) "
+         "enthält die Datei, und ihr Inhalt stimmt mit seiner Prüfsumme überein.",
          rlSlightlyDangerous},
         {"/usr/lib/wine/changed.exe", FakeFile("Wine", "", ""),
          Source(TVersionSourceKind::FileResource, TPackageCheck::Changed, "libwine", "8.0~repack-4"),
-         "Der Inhalt weicht von der Prüfsumme des Pakets libwine ab: die Datei wurde nach der Installation "
+         "Der Inhalt weicht von der Prüfsumme des Pakets libwine (dpkg) ab: die Datei wurde nach der Installation "
          "verändert. Versionsressource der Programmdatei: der Hersteller ist angegeben.",
          rlSlightlyDangerous},
         {"/usr/bin/bash", FakeFile("Matthias Klose", "GNU Bourne Again SHell", "5.2.15-2+b8"),
          Source(TVersionSourceKind::Package, TPackageCheck::Verified, "bash", "5.2.15-2+b8"),
-         "Paket bash 5.2.15-2+b8; der Inhalt stimmt mit der Prüfsumme des Pakets überein.", rlSlightlyDangerous},
+         "Paket bash 5.2.15-2+b8 (dpkg); der Inhalt stimmt mit der Prüfsumme des Pakets überein.", rlSlightlyDangerous},
         {"/usr/bin/orphan", FakeFile("", "Verwaist", "1"),
          Source(TVersionSourceKind::Package, TPackageCheck::Verified, "orphan", "1"),
-         "Paket orphan 1; der Inhalt stimmt mit der Prüfsumme des Pakets überein. Das Paket nennt keinen Betreuer, "
+         "Paket orphan 1 (dpkg); der Inhalt stimmt mit der Prüfsumme des Pakets überein. Das Paket nennt keinen Betreuer, "
          "der als Hersteller gelten könnte.",
          rlMediumDangerous},
         {"/usr/bin/hostname", Failing(kErrorResourceDataNotFound),
          Source(TVersionSourceKind::None, TPackageCheck::Changed, "hostname", "3.23"),
-         "Der Inhalt weicht von der Prüfsumme des Pakets hostname ab: die Datei wurde nach der Installation "
+         "Der Inhalt weicht von der Prüfsumme des Pakets hostname (dpkg) ab: die Datei wurde nach der Installation "
          "verändert. Die Datei selbst ist kein ausführbares Programm mit Versionsangaben.",
          rlPotentiallyDangerous},
         {"/usr/bin/patched", FakeFile("Jemand", "", ""),
          Source(TVersionSourceKind::PackageNote, TPackageCheck::Changed, "patched", "2"),
-         "Der Inhalt weicht von der Prüfsumme des Pakets patched ab: die Datei wurde nach der Installation "
+         "Der Inhalt weicht von der Prüfsumme des Pakets patched (dpkg) ab: die Datei wurde nach der Installation "
          "verändert. Paketnotiz in der Programmdatei selbst: der Hersteller ist angegeben.",
          rlSlightlyDangerous},
         {"/usr/bin/unsummed", Failing(kErrorResourceTypeNotFound),
          Source(TVersionSourceKind::None, TPackageCheck::NoChecksum, "unsummed", "1"),
-         "Das Paket unsummed verzeichnet für diese Datei keine Prüfsumme und bürgt darum nicht für ihren Inhalt. "
+         "Das Paket unsummed (dpkg) verzeichnet für diese Datei keine Prüfsumme und bürgt darum nicht für ihren Inhalt. "
          "Die Datei selbst trägt keine Versionsangaben.",
+         rlPotentiallyDangerous},
+        {"/usr/bin/fedora", FakeFile("Fedora Project", "The GNU Bourne Again shell", "5.2.26-3.fc40"),
+         Source(TVersionSourceKind::Package, TPackageCheck::Verified, "bash", "5.2.26-3.fc40", "rpm"),
+         "Paket bash 5.2.26-3.fc40 (rpm); der Inhalt stimmt mit der Prüfsumme des Pakets überein.",
+         rlSlightlyDangerous},
+        {"/opt/unread", Failing(kErrorResourceTypeNotFound), Unread(TVersionSourceKind::None),
+         "Die rpm-Datenbank /var/lib/rpm lässt sich nicht lesen (sie hat das Format ndb, das die geladene librpm "
+         "nicht liest); ob eines ihrer Pakete die Datei enthält, bleibt offen. Die Datei selbst trägt keine "
+         "Versionsangaben.",
          rlPotentiallyDangerous},
         {"/opt/noted", FakeFile("", "", "1.0"), Source(TVersionSourceKind::PackageNote),
          "Kein installiertes Paket enthält diese Datei. Paketnotiz in der Programmdatei selbst: ein Hersteller fehlt, "
@@ -124,6 +140,7 @@ TEST(ProvenanceTest, TheExplanationNamesTheSourceAndWhatItHeld) {
         const bool Listed = Case.Source.Check != TPackageCheck::NotListed;
         EXPECT_EQ(Data.PackageName, Listed ? Case.Source.PackageName : "");
         EXPECT_EQ(Data.PackageVersion, Listed ? Case.Source.PackageVersion : "");
+        EXPECT_EQ(Data.PackageManager, Listed ? Case.Source.PackageManager : "");
         EXPECT_EQ(Data.PackageVerified, Case.Source.Check == TPackageCheck::Verified);
     }
 
@@ -196,7 +213,7 @@ TEST_F(RunningImageTest, AnImageThatIsGoneKeepsOnlyWhatItsPackageVouchesFor) {
     EXPECT_TRUE(Vouched.PackageVerified);
     EXPECT_EQ(Vouched.Explanation, Sys("Die Programmdatei wurde nach dem Start gelöscht oder ersetzt; der Inhalt des "
                                        "laufenden Programms stimmt aber noch mit der Prüfsumme des Pakets bash 5.2 "
-                                       "überein."));
+                                       "(dpkg) überein."));
 
     const TNodeData& Memory = Record("memfd:runner");
     EXPECT_EQ(Memory.CompanyName, "");

@@ -65,6 +65,7 @@ public:
     std::string ModulePath = "/opt/quorvane/quorvane";
     std::map<std::uint32_t, std::string> LanguageNames = {{0x0407, "Deutsch (Deutschland)"},
                                                           {0x0409, "Englisch (Vereinigte Staaten)"}};
+    std::vector<TUnreadDatabase> Unread;  // what UnreadPackageDatabases answers
     int SizeCalls = 0;
     int BlockCalls = 0;
     int ExistenceTests = 0;
@@ -151,6 +152,8 @@ public:
 
     // What the next size calls report as the source of each file.
     std::map<std::string, TVersionSource> Sources;
+    std::vector<TUnreadDatabase> UnreadPackageDatabases() override { return Unread; }
+
     TVersionSource LastVersionSource() override { return FLastSource; }
 
 private:

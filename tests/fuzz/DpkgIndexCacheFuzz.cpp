@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "fuzz/FuzzSeeds.h"
-#include "versioninfo/linux/DpkgIndexCache.h"
+#include "packages/dpkg/DpkgIndexCache.h"
 
 namespace quorvane::fuzz {
 

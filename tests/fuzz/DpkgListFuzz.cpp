@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "fuzz/FuzzSeeds.h"
-#include "versioninfo/linux/DpkgDatabase.h"
+#include "packages/dpkg/DpkgDatabase.h"
 
 namespace quorvane::fuzz {
 

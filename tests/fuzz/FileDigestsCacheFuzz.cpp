@@ -8,16 +8,17 @@
 #include <string_view>
 
 #include "fuzz/FuzzSeeds.h"
-#include "versioninfo/linux/Digest.h"
-#include "versioninfo/linux/FileDigests.h"
+#include "packages/Digest.h"
+#include "packages/FileDigests.h"
 
 namespace quorvane::fuzz {
 
 std::vector<TInput> FuzzSeeds() {
     TDigestMap Digests;
-    Digests[TFileIdentity{2049, 131090, 1265648, 1700000000123456789, 1700000000123456789}] =
+    Digests[{TFileIdentity{2049, 131090, 1265648, 1700000000123456789, 1700000000123456789}, TDigestAlgorithm::Md5}] =
         TDigest{"0123456789abcdef0123456789abcdef", true};
-    Digests[TFileIdentity{0, 1, 0, -5, 0}] = TDigest{"ffffffffffffffffffffffffffffffff", false};
+    Digests[{TFileIdentity{0, 1, 0, -5, 0}, TDigestAlgorithm::Sha1}] =
+        TDigest{"ffffffffffffffffffffffffffffffffffffffff", false};
     std::string Text = TFileDigests::CacheText(Digests);
     Text.erase(Text.rfind('\n', Text.size() - 2) + 1);  // the checksum line
     return {Bytes(Text)};
@@ -34,9 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     TDigestMap Again;
     if (!TFileDigests::ParseCacheText(TFileDigests::CacheText(Digests), Again) || Again.size() != Digests.size())
         __builtin_trap();
-    for (const auto& [Identity, Digest] : Digests) {
-        const auto Found = Again.find(Identity);
-        if (Found == Again.end() || Found->second.Md5 != Digest.Md5)
+    for (const auto& [Key, Digest] : Digests) {
+        const auto Found = Again.find(Key);
+        if (Found == Again.end() || Found->second.Hex != Digest.Hex)
             __builtin_trap();
     }
     return 0;

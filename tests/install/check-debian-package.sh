@@ -23,7 +23,13 @@ field() { dpkg-deb -f "$deb" "$1"; }
 for library in libc6 libqt6widgets6 libqt6gui6 libqt6core6 libicu; do
   [[ "$(field Depends)" == *"$library"* ]] || fail "Depends lacks $library: $(field Depends)"
 done
-[[ "$(field Recommends)" == *qt6-translations-l10n* ]] || fail "Recommends: $(field Recommends)"
+# librpm and libalpm are loaded when needed: recommended, never a dependency.
+for library in qt6-translations-l10n librpm9 libalpm13; do
+  [[ "$(field Recommends)" == *"$library"* ]] || fail "Recommends lacks $library: $(field Recommends)"
+done
+for library in librpm libalpm; do
+  [[ "$(field Depends)" != *"$library"* ]] || fail "Depends has $library: $(field Depends)"
+done
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $NF}')
 for file in ./usr/bin/quorvane ./usr/bin/quorvane-report ./usr/share/quorvane/Quorvane.htm \

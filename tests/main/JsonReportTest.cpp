@@ -72,7 +72,7 @@ protected:
                                Present, Gone, ProcessWithImage(kOddName, 12, 1, "/opt/b\xe4" "d/x"), Hidden,
                                Process("orphan", 30, 99)};
         Versions.Add("/sbin/init", FakeFile("Init Makers", "The init", "1.0"));
-        Versions.Sources["/sbin/init"] = {TVersionSourceKind::Package, TPackageCheck::Verified, "init", "1.0-2"};
+        Versions.Sources["/sbin/init"] = {TVersionSourceKind::Package, TPackageCheck::Verified, "init", "1.0-2", "dpkg", {}};
         Versions.Add("/opt/tool", FakeFile("", "", ""));
         Versions.Add("/proc/9/exe", FakeFile("Alt", "", ""));
         Versions.Add("/opt/b\xe4" "d/x", FakeFile("M\xfc" "ller", "", ""));
@@ -128,7 +128,7 @@ TEST_F(JsonReportTest, JsonAndTabSeparatedReportsOfOneSnapshotAgree) {
     }
 
     const json& Init = Objects[1];
-    EXPECT_EQ(Init.at("package"), (json{{"name", "init"}, {"version", "1.0-2"}, {"verified", true}}));
+    EXPECT_EQ(Init.at("package"), (json{{"name", "init"}, {"version", "1.0-2"}, {"manager", "dpkg"}, {"verified", true}}));
     EXPECT_EQ(Init.at("image_path"), "/sbin/init");
     EXPECT_TRUE(Init.at("image_state").is_null());  // the fake source did not examine it
     EXPECT_EQ(Init.at("priority_class"), 32);

@@ -101,7 +101,9 @@ TEST_F(ReportCommandTest, AnOutputThatCannotBeWrittenGivesTheSystemsReasonAndExi
 
 TEST_F(ReportCommandTest, WrongArgumentsAreRefusedWithExitCodeTwo) {
     const std::vector<std::vector<std::string>> Wrong = {
-        {"-x"}, {"--bogus"}, {"--files"}, {"a.txt", "b.txt"}, {"a.txt", "--files", "/bin/sh"}, {"--", "a", "b"}};
+        {"-x"}, {"--bogus"}, {"--files"}, {"a.txt", "b.txt"}, {"a.txt", "--files", "/bin/sh"}, {"--", "a", "b"},
+        {"--root", "/srv/image"}, {"--files", "--root"}, {"--root=", "--files", "/bin/sh"},
+        {"--root", "/srv/image", "--files", "/bin/sh"}};  // no back-end for another system's files
     for (const auto& Arguments : Wrong) {
         EXPECT_EQ(Run(Arguments), kExitUsage) << Arguments[0];
         EXPECT_TRUE(Out.Text.empty());
@@ -117,7 +119,7 @@ TEST_F(ReportCommandTest, WrongArgumentsAreRefusedWithExitCodeTwo) {
 TEST_F(ReportCommandTest, HelpExplainsBothForms) {
     ASSERT_EQ(Run({"--help"}), kExitSuccess);
     EXPECT_NE(Out.Text.find("quorvane-report [--json] [DATEI | -]"), std::string::npos);
-    EXPECT_NE(Out.Text.find("quorvane-report --files [--json] PFAD..."), std::string::npos);
+    EXPECT_NE(Out.Text.find("quorvane-report --files [--json] [--root VERZEICHNIS] PFAD..."), std::string::npos);
     EXPECT_NE(Out.Text.find("sich eine Datei von --files nicht untersuchen lässt"), std::string::npos);
     EXPECT_TRUE(Err.str().empty());
     EXPECT_TRUE(Processes.ImageQueries.empty());
@@ -221,6 +223,38 @@ TEST_F(ReportCommandTest, OptionsBeforeThePathsOfFilesInAnyOrder) {
     Versions.Problems["--json"] = "No such file or directory";
     EXPECT_EQ(Run({"--files", "/sbin/init", "--json"}), kExitFileUnexamined);
     EXPECT_EQ(Out.Text.rfind(kFilesHeader, 0), 0u);
+}
+
+TEST_F(ReportCommandTest, RootRatesTheFilesOfAnotherSystemAndNamesDatabasesItCannotRead) {
+    TFakeVersionApi Image;
+    Image.Add("/usr/bin/bash", FakeFile("Fedora Project", "The GNU Bourne Again shell", "5.2.26"));
+    Image.Unread = {{"rpm", "/var/lib/rpm", "kaputt"}};
+    std::vector<std::string> Roots;
+    const TRootedVersionApi Rooted = [&](const std::string& Root, std::string& Problem) -> std::unique_ptr<IVersionApi> {
+        Roots.push_back(Root);
+        if (Root != "/srv/fedora") {
+            Problem = "No such file or directory";
+            return nullptr;
+        }
+        return std::make_unique<TFakeVersionApi>(Image);
+    };
+    auto RunRooted = [&](std::vector<std::string> Arguments) {
+        Out.Text.clear();
+        Err.str({});
+        return RunReportCommand(Arguments, Processes, Versions, Out, Err, nullptr, Rooted);
+    };
+    ASSERT_EQ(RunRooted({"--root", "/srv/fedora", "--files", "/usr/bin/bash"}), kExitSuccess);
+    EXPECT_NE(Out.Text.find("\r\n/usr/bin/bash\tFedora Project\t"), std::string::npos) << Out.Text;
+    EXPECT_EQ(Err.str(), "quorvane-report: Die rpm-Datenbank /var/lib/rpm lässt sich nicht lesen: kaputt\n");
+    ASSERT_EQ(RunRooted({"--files", "--root=/srv/fedora", "--json", "/usr/bin/bash"}), kExitSuccess);
+    EXPECT_NE(Out.Text.find("\"company\":\"Fedora Project\""), std::string::npos) << Out.Text;
+
+    EXPECT_EQ(RunRooted({"--root", "/srv/mis\nsing", "--files", "/usr/bin/bash"}), kExitUsage);
+    EXPECT_EQ(Err.str().substr(0, Err.str().find('\n')),
+              "quorvane-report: Das Verzeichnis \"/srv/mis\\x0asing\" von --root lässt sich nicht verwenden: No such "
+              "file or directory");
+    EXPECT_EQ(Roots, (std::vector<std::string>{"/srv/fedora", "/srv/fedora", "/srv/mis\nsing"}));
+    EXPECT_EQ(Versions.SizeCalls, 0);  // this machine's files were not read
 }
 
 }  // namespace

@@ -18,11 +18,10 @@
 #include <unicode/ustring.h>
 
 #include "common/SystemText.h"
+#include "packages/CacheFolder.h"
+#include "packages/Packages.h"
 #include "resources/StringTable.h"
-#include "versioninfo/linux/CacheFolder.h"
-#include "versioninfo/linux/DpkgIndex.h"
 #include "versioninfo/linux/ElfPackageNote.h"
-#include "versioninfo/linux/FileDigests.h"
 #include "versioninfo/linux/PeVersionResource.h"
 #include "versioninfo/linux/VersionBlock.h"
 
@@ -86,7 +85,15 @@ bool PreadAll(int Fd, std::uint64_t Offset, void* Buffer, std::size_t Count) {
 
 std::string FirstLine(const std::string& Text) { return Text.substr(0, Text.find('\n')); }
 
-std::vector<std::uint8_t> PackageBlock(const TPackageInfo& Package) {
+// The values a package gives a file: its maker, the first line of its description, its version and name.
+struct TPackageValues {
+    std::string Name;
+    std::string Version;
+    std::string Maker;
+    std::string Description;
+};
+
+std::vector<std::uint8_t> PackageBlock(const TPackageValues& Package) {
     TVersionBlockContent Content;
     VersionNumbersFromText(Package.Version, Content.FileVersionMS, Content.FileVersionLS);
     Content.ProductVersionMS = Content.FileVersionMS;
@@ -94,14 +101,14 @@ std::vector<std::uint8_t> PackageBlock(const TPackageInfo& Package) {
     Content.Language = 0;
     Content.CodePage = 1200;
     Content.Strings = {
-        {"CompanyName", Package.Maintainer},       {"FileDescription", FirstLine(Package.Description)},
+        {"CompanyName", Package.Maker},            {"FileDescription", FirstLine(Package.Description)},
         {"FileVersion", Package.Version},          {"InternalName", Package.Name},
         {"ProductName", Package.Name},             {"ProductVersion", Package.Version},
     };
     return BuildVersionBlock(Content);
 }
 
-std::optional<TPackageInfo> PackageFromNote(const std::string& Json) {
+std::optional<TPackageValues> PackageFromNote(const std::string& Json) {
     const nlohmann::json Note = nlohmann::json::parse(Json, nullptr, false);
     if (!Note.is_object())
         return std::nullopt;
@@ -109,12 +116,12 @@ std::optional<TPackageInfo> PackageFromNote(const std::string& Json) {
         auto Found = Note.find(Key);
         return Found != Note.end() && Found->is_string() ? Found->get<std::string>() : std::string();
     };
-    TPackageInfo Package;
+    TPackageValues Package;
     Package.Name = Text("name");
     Package.Version = Text("version");
     for (const char* Key : {"maintainer", "packager", "vendor"}) {
-        Package.Maintainer = Text(Key);
-        if (!Package.Maintainer.empty())
+        Package.Maker = Text(Key);
+        if (!Package.Maker.empty())
             break;
     }
     Package.Description = Text("description");
@@ -162,17 +169,31 @@ std::string CacheFolderOf(const TLinuxVersionApiOptions& Options) {
     return Options.CacheFolder.empty() ? ChooseCacheFolder() : Options.CacheFolder;
 }
 
-std::string InFolder(const std::string& Folder, const std::string& Name) {
-    return Folder.empty() ? std::string() : Folder + "/" + Name;
+TPackagesOptions PackagesOptions(const TLinuxVersionApiOptions& Options) {
+    TPackagesOptions Packages;
+    Packages.Root = Options.Root;
+    Packages.Databases = Options.Databases;
+    Packages.CacheFolder = CacheFolderOf(Options);
+    Packages.DigestSettleTime = Options.DigestSettleTime;
+    return Packages;
+}
+
+TPackageCheck CheckOf(TContentCheck Check) {
+    switch (Check) {
+        case TContentCheck::Verified: return TPackageCheck::Verified;
+        case TContentCheck::Changed: return TPackageCheck::Changed;
+        case TContentCheck::NoDigest: return TPackageCheck::NoChecksum;
+        case TContentCheck::Unreadable: return TPackageCheck::Unreadable;
+        case TContentCheck::NotListed: break;
+    }
+    return TPackageCheck::NotListed;
 }
 
 class TLinuxVersionApi final : public IVersionApi {
 public:
-    explicit TLinuxVersionApi(const TLinuxVersionApiOptions& Options) : TLinuxVersionApi(Options, CacheFolderOf(Options)) {}
+    explicit TLinuxVersionApi(const TLinuxVersionApiOptions& Options) : FPackages(PackagesOptions(Options)) {}
 
-    TLinuxVersionApi(const TLinuxVersionApiOptions& Options, const std::string& CacheFolder)
-        : FIndex(Options.DpkgRoot, InFolder(CacheFolder, TDpkgIndex::CacheFileName(Options.DpkgRoot))),
-          FDigests(InFolder(CacheFolder, "file-digests"), Options.DigestSettleTime) {}
+    const TSystemRoot& Root() const { return FPackages.Root(); }
 
     std::uint32_t GetFileVersionInfoSize(const char* FileName, std::uint32_t& Handle,
                                          std::uint32_t& LastError) override {
@@ -221,7 +242,7 @@ public:
 
     bool FileExists(const std::string& FileName) override {
         struct stat Info;
-        if (FileName.empty() || stat(FileName.c_str(), &Info) != 0 || S_ISDIR(Info.st_mode))
+        if (FileName.empty() || !Root().Stat(FileName, Info) || S_ISDIR(Info.st_mode))
             return false;
         struct tm Local;
         if (!localtime_r(&Info.st_mtime, &Local))
@@ -233,10 +254,12 @@ public:
 
     TVersionSource LastVersionSource() override { return FSource; }
 
+    std::vector<TUnreadDatabase> UnreadPackageDatabases() override { return UnreadDatabases(); }
+
     std::string FileProblem(const std::string& FileName) override {
         // stat first: a device is not opened, which may have effects of its own.
         struct stat Info;
-        if (stat(FileName.c_str(), &Info) != 0)
+        if (!Root().Stat(FileName, Info))
             return LastSystemErrorText();
         if (S_ISDIR(Info.st_mode)) {
             errno = EISDIR;
@@ -244,7 +267,7 @@ public:
         }
         if (!S_ISREG(Info.st_mode))
             return LoadStr(TStringId::sFileNotRegular);
-        const TFile File(open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+        const TFile File(Root().Open(FileName, O_RDONLY | O_CLOEXEC | O_NOCTTY));
         return File.Fd() < 0 ? LastSystemErrorText() : std::string();
     }
 
@@ -268,10 +291,14 @@ private:
     // The raw UTF-16 version block of FileName, or a Windows error number;
     // Source tells what spoke for the file.
     std::uint32_t LoadResource(const char* FileName, std::vector<std::uint8_t>& Resource, TVersionSource& Source) {
-        // O_NONBLOCK: opening a FIFO must not wait for a writer.
-        const TFile File(open(FileName, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+        // O_NONBLOCK: opening a FIFO must not wait for a writer. Inside
+        // another system's root the walk there gives the path the file has.
+        std::string Resolved;
+        const TFile File(Root().Open(FileName, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY,
+                                     Root().IsHost() ? nullptr : &Resolved));
         if (File.Fd() < 0)
             return WindowsErrorOf(errno);
+        const std::string Path = Root().IsHost() ? PackagePath(FileName) : Resolved;
         struct stat Info;
         if (fstat(File.Fd(), &Info) != 0)
             return WindowsErrorOf(errno);
@@ -288,7 +315,7 @@ private:
         if (Regular && Size >= 2 && ReadAt(0, Magic, 2) && Magic[0] == 'M' && Magic[1] == 'Z') {
             // The file's own resource speaks; a package that lists the file
             // is named beside it, with whether the content is still its.
-            VouchingPackage(FileName, Fd, Info, Source);
+            VouchingPackage(Path, Fd, Info, Source);
             Source.Kind = TVersionSourceKind::FileResource;
             TPeVersionResource Pe = ReadPeVersionResource(ReadAt, Size, WindowsLanguagePreference(UserLanguage()));
             Resource = std::move(Pe.Data);
@@ -297,7 +324,7 @@ private:
 
         Source.Kind = TVersionSourceKind::None;
         if (Regular) {
-            if (std::optional<TPackageInfo> Package = VouchingPackage(FileName, Fd, Info, Source)) {
+            if (std::optional<TPackageValues> Package = VouchingPackage(Path, Fd, Info, Source)) {
                 Source.Kind = TVersionSourceKind::Package;
                 Resource = PackageBlock(*Package);
                 return 0;
@@ -306,7 +333,7 @@ private:
         std::string Json;
         const TElfNoteResult Note = Regular ? ReadElfPackageNote(ReadAt, Size, Json) : TElfNoteResult::NotElf;
         if (Note == TElfNoteResult::Found) {
-            if (std::optional<TPackageInfo> Package = PackageFromNote(Json)) {
+            if (std::optional<TPackageValues> Package = PackageFromNote(Json)) {
                 Source.Kind = TVersionSourceKind::PackageNote;
                 Resource = PackageBlock(*Package);
                 return 0;
@@ -315,34 +342,34 @@ private:
         return Note == TElfNoteResult::NotElf ? kErrorResourceDataNotFound : kErrorResourceTypeNotFound;
     }
 
-    // The package that installed the file FileName opens (Fd, Info), if it
-    // vouches for the content: the MD5 of the content is the one the package
-    // records. What was found goes to Source.
-    std::optional<TPackageInfo> VouchingPackage(const char* FileName, int Fd, const struct stat& Info,
-                                                TVersionSource& Source) {
-        const std::string Path = PackagePath(FileName);
-        if (Path.empty())
+    // The package that installed the file open as Fd (Info), known as Path,
+    // if it vouches for the content: the digest of the content is the one the
+    // package records. What was found goes to Source.
+    std::optional<TPackageValues> VouchingPackage(const std::string& Path, int Fd, const struct stat& Info,
+                                                  TVersionSource& Source) {
+        TPackageVerdict Verdict;
+        if (!Path.empty())
+            Verdict = FPackages.Check(Path, Fd, Info);
+        Source.Check = CheckOf(Verdict.Check);
+        if (Verdict.Check != TContentCheck::Verified)
+            Source.UnreadDatabases = UnreadDatabases();
+        if (!Verdict.Owner)
             return std::nullopt;
-        std::optional<TPackageFile> Listed = FIndex.Lookup(Path);
-        if (!Listed)
+        TPackageOwner& Owner = *Verdict.Owner;
+        Source.PackageName = Owner.Name;
+        Source.PackageVersion = Owner.Version;
+        Source.PackageManager = PackageManagerName(Owner.Manager);
+        if (Verdict.Check != TContentCheck::Verified)
             return std::nullopt;
-        Source.PackageName = Listed->Package.Name;
-        Source.PackageVersion = Listed->Package.Version;
-        if (Listed->Md5.empty()) {
-            Source.Check = TPackageCheck::NoChecksum;
-            return std::nullopt;
-        }
-        const std::string Content = FDigests.Md5(Fd, Info);
-        if (Content.empty()) {
-            Source.Check = TPackageCheck::Unreadable;
-            return std::nullopt;
-        }
-        if (Content != Listed->Md5) {
-            Source.Check = TPackageCheck::Changed;
-            return std::nullopt;
-        }
-        Source.Check = TPackageCheck::Verified;
-        return std::move(Listed->Package);
+        return TPackageValues{std::move(Owner.Name), std::move(Owner.Version), std::move(Owner.Maker),
+                              std::move(Owner.Summary)};
+    }
+
+    std::vector<TUnreadDatabase> UnreadDatabases() const {
+        std::vector<TUnreadDatabase> Unread;
+        for (TDatabaseProblem& Problem : FPackages.Problems())
+            Unread.push_back({PackageManagerName(Problem.Manager), std::move(Problem.Location), std::move(Problem.Reason)});
+        return Unread;
     }
 
     // Display names asked for so far, for the user's locale they were made for
@@ -350,8 +377,7 @@ private:
     std::string FNamesLocale;
     std::unordered_map<std::uint32_t, std::string> FNames;  // empty: no name
 
-    TDpkgIndex FIndex;
-    TFileDigests FDigests;
+    TPackages FPackages;
     TVersionSource FSource;  // of the last GetFileVersionInfoSize call
     std::string FLastName;
     std::vector<std::uint8_t> FLastResource;
@@ -427,5 +453,17 @@ std::unique_ptr<IVersionApi> CreateLinuxVersionApi(const TLinuxVersionApiOptions
 }
 
 std::unique_ptr<IVersionApi> CreateSystemVersionApi() { return CreateLinuxVersionApi(TLinuxVersionApiOptions{}); }
+
+std::unique_ptr<IVersionApi> CreateSystemVersionApi(const std::string& Root, std::string& Problem) {
+    const TSystemRoot Folder(Root);
+    if (!Folder.Valid()) {
+        errno = Folder.Error();
+        Problem = LastSystemErrorText();
+        return nullptr;
+    }
+    TLinuxVersionApiOptions Options;
+    Options.Root = Root;
+    return CreateLinuxVersionApi(Options);
+}
 
 }  // namespace quorvane

@@ -90,4 +90,10 @@ public:
 
 std::unique_ptr<IVersionApi> CreateSystemVersionApi() { return std::make_unique<TWin32VersionApi>(); }
 
+// Windows has no package databases to read another system's files with.
+std::unique_ptr<IVersionApi> CreateSystemVersionApi(const std::string&, std::string& Problem) {
+    Problem = LoadStr(TStringId::sCmdRootUnsupported);
+    return nullptr;
+}
+
 }  // namespace quorvane

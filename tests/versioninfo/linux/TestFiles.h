@@ -92,7 +92,7 @@ inline std::string Md5Hex(const std::vector<std::uint8_t>& Bytes) {
 inline std::unique_ptr<IVersionApi> TestApi(const std::string& DpkgRoot = "/nonexistent-dpkg-root",
                                             std::chrono::nanoseconds SettleTime = std::chrono::seconds(2)) {
     TLinuxVersionApiOptions Options;
-    Options.DpkgRoot = DpkgRoot;
+    Options.Databases = std::vector<TDatabaseLocation>{{TPackageManager::Dpkg, DpkgRoot}};
     Options.PersistCaches = false;
     Options.DigestSettleTime = SettleTime;
     return CreateLinuxVersionApi(Options);

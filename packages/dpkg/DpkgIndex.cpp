@@ -1,21 +1,18 @@
-#include "versioninfo/linux/DpkgIndex.h"
+#include "packages/dpkg/DpkgIndex.h"
 
 #include <fcntl.h>
-#include <limits.h>
-#include <stdlib.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <unordered_map>
 #include <vector>
 
-#include "versioninfo/linux/CacheFolder.h"
-#include "versioninfo/linux/DpkgDatabase.h"
+#include "packages/CacheFolder.h"
+#include "packages/PackageDatabase.h"
+#include "packages/dpkg/DpkgDatabase.h"
 
 namespace quorvane {
 
@@ -25,22 +22,12 @@ std::int64_t MtimeNs(const struct stat& Info) {
     return static_cast<std::int64_t>(Info.st_mtim.tv_sec) * 1000000000 + Info.st_mtim.tv_nsec;
 }
 
-bool ReadWholeFile(const std::string& Path, std::string& Out) {
-    std::ifstream In(Path, std::ios::binary);
-    if (!In)
-        return false;
-    std::ostringstream Buffer;
-    Buffer << In.rdbuf();
-    Out = std::move(Buffer).str();
-    return true;
-}
-
 // A file of the info folder, under its multi-arch name first.
-bool ReadInfoFile(const std::string& Root, const dpkg::TStatusPackage& Package, const char* Suffix,
-                  std::string& Out) {
+bool ReadInfoFile(const TSystemRoot& System, const std::string& Root, const dpkg::TStatusPackage& Package,
+                  const char* Suffix, std::string& Out) {
     return (!Package.Architecture.empty() &&
-            ReadWholeFile(Root + "/info/" + Package.Name + ":" + Package.Architecture + Suffix, Out)) ||
-           ReadWholeFile(Root + "/info/" + Package.Name + Suffix, Out);
+            System.ReadFile(Root + "/info/" + Package.Name + ":" + Package.Architecture + Suffix, Out)) ||
+           System.ReadFile(Root + "/info/" + Package.Name + Suffix, Out);
 }
 
 std::uint64_t Fnv1a(std::string_view Text) {
@@ -55,14 +42,15 @@ std::uint64_t Fnv1a(std::string_view Text) {
 // path the kernel reports (/usr/bin).
 class TDirectoryResolver {
 public:
+    explicit TDirectoryResolver(const TSystemRoot& System) : FSystem(System) {}
+
     std::string Resolve(std::string_view Path) {
         const std::size_t Slash = Path.rfind('/');
         const std::string Dir(Path.substr(0, Slash));
         auto Found = FResolved.find(Dir);
         if (Found == FResolved.end()) {
-            char Resolved[PATH_MAX];
-            Found = FResolved.emplace(Dir, realpath(Dir.empty() ? "/" : Dir.c_str(), Resolved) ? std::string(Resolved)
-                                                                                              : Dir).first;
+            std::string Resolved = FSystem.Resolve(Dir.empty() ? "/" : Dir);
+            Found = FResolved.emplace(Dir, Resolved.empty() ? Dir : std::move(Resolved)).first;
         }
         std::string Out = Found->second;
         if (Out != "/")
@@ -72,13 +60,19 @@ public:
     }
 
 private:
+    const TSystemRoot& FSystem;
     std::unordered_map<std::string, std::string> FResolved;
 };
 
 }  // namespace
 
-TDpkgIndex::TDpkgIndex(std::string Root, std::string CacheFile)
-    : FRoot(std::move(Root)), FCacheFile(std::move(CacheFile)) {}
+TDpkgIndex::TDpkgIndex(std::string Root, std::string CacheFile, const TSystemRoot& System)
+    : FRoot(std::move(Root)), FSystem(System), FHostRoot(System.HostPath(FRoot)), FCacheFile(std::move(CacheFile)) {}
+
+const TSystemRoot& TDpkgIndex::HostSystem() {
+    static const TSystemRoot Host;
+    return Host;
+}
 
 TDpkgIndex::~TDpkgIndex() { Unmap(); }
 
@@ -95,7 +89,7 @@ std::string TDpkgIndex::CurrentStamp() const {
     struct stat Info;
     for (const char* Name : {"/status", "/info", "/diversions"}) {
         Stamp += Stamp.empty() ? "" : " ";
-        if (stat((FRoot + Name).c_str(), &Info) == 0)
+        if (FSystem.Stat(FRoot + Name, Info))
             Stamp += std::to_string(MtimeNs(Info)) + ':' + std::to_string(static_cast<std::int64_t>(Info.st_size));
         else
             Stamp += '-';
@@ -106,14 +100,14 @@ std::string TDpkgIndex::CurrentStamp() const {
 std::string TDpkgIndex::BuildText() const {
     std::string Text;
     std::vector<dpkg::TStatusPackage> Status;
-    if (ReadWholeFile(FRoot + "/status", Text))
+    if (FSystem.ReadFile(FRoot + "/status", Text))
         Status = dpkg::ParseStatus(Text);
     std::unordered_map<std::string, dpkg::TDiversion> Diversions;
-    if (ReadWholeFile(FRoot + "/diversions", Text))
+    if (FSystem.ReadFile(FRoot + "/diversions", Text))
         for (dpkg::TDiversion& Diversion : dpkg::ParseDiversions(Text))
             Diversions.emplace(Diversion.From, std::move(Diversion));
 
-    TDirectoryResolver Resolver;
+    TDirectoryResolver Resolver(FSystem);
     std::vector<TPackageInfo> Packages;
     std::vector<TIndexedFile> Files;
     std::unordered_map<std::string, std::string> Checksums;
@@ -121,13 +115,13 @@ std::string TDpkgIndex::BuildText() const {
         const auto Number = static_cast<std::uint32_t>(Packages.size());
         Packages.push_back({Package.Name, Package.Version, Package.Maintainer, Package.Description});
         Checksums.clear();
-        if (ReadInfoFile(FRoot, Package, ".md5sums", Text))
+        if (ReadInfoFile(FSystem, FRoot, Package, ".md5sums", Text))
             dpkg::ParseMd5Sums(Text, [&](std::string_view Path, std::string_view Md5) {
                 Checksums.emplace(std::string(Path), std::string(Md5));
             });
         for (const dpkg::TFileChecksum& Conffile : Package.Conffiles)
             Checksums.emplace(Conffile.Path, Conffile.Md5);
-        if (!ReadInfoFile(FRoot, Package, ".list", Text))
+        if (!ReadInfoFile(FSystem, FRoot, Package, ".list", Text))
             continue;
         dpkg::ParseList(Text, [&](std::string_view Listed) {
             // The package's file is installed under the diverted name, unless
@@ -147,11 +141,11 @@ std::string TDpkgIndex::BuildText() const {
     Files.erase(std::unique(Files.begin(), Files.end(),
                             [](const TIndexedFile& A, const TIndexedFile& B) { return A.Path == B.Path; }),
                 Files.end());
-    return BuildIndexCache(FRoot, FStamp, Packages, Files);
+    return BuildIndexCache(FHostRoot, FStamp, Packages, Files);
 }
 
 bool TDpkgIndex::OpenView(std::string_view View) {
-    FUsable = FReader.Open(View) && FReader.Root() == IndexField(FRoot) && FReader.Stamp() == FStamp;
+    FUsable = FReader.Open(View) && FReader.Root() == IndexField(FHostRoot) && FReader.Stamp() == FStamp;
     return FUsable;
 }
 
@@ -228,6 +222,52 @@ std::optional<TPackageFile> TDpkgIndex::Lookup(std::string_view Path) {
         break;
     }
     return TPackageFile{FReader.Package(Number), std::string(Md5)};
+}
+
+namespace {
+
+// The dpkg back-end of the packages layer.
+class TDpkgDatabase final : public IPackageDatabase {
+public:
+    TDpkgDatabase(const TSystemRoot& System, const std::string& Folder, const std::string& CacheFolder)
+        : FLocation(Folder),
+          FIndex(Folder, CacheFolder.empty() ? std::string()
+                                             : CacheFolder + "/" + TDpkgIndex::CacheFileName(System.HostPath(Folder)),
+                 System) {}
+
+    TPackageManager Manager() const override { return TPackageManager::Dpkg; }
+    const std::string& Location() const override { return FLocation; }
+
+    std::optional<TPackageOwner> Owner(std::string_view Path) override {
+        std::optional<TPackageFile> Listed = FIndex.Lookup(Path);
+        if (!Listed)
+            return std::nullopt;
+        TPackageOwner Owner;
+        Owner.Manager = TPackageManager::Dpkg;
+        Owner.Name = std::move(Listed->Package.Name);
+        Owner.Version = std::move(Listed->Package.Version);
+        Owner.Maker = std::move(Listed->Package.Maintainer);
+        Owner.Summary = std::move(Listed->Package.Description);
+        Owner.Digest = std::move(Listed->Md5);
+        Owner.Algorithm = Owner.Digest.empty() ? TDigestAlgorithm::None : TDigestAlgorithm::Md5;
+        return Owner;
+    }
+
+    std::string Stamp() override { return FIndex.Stamp(); }
+
+    // dpkg's files are read as far as they can be; what cannot be read lists nothing.
+    std::string Problem() const override { return {}; }
+
+private:
+    std::string FLocation;
+    TDpkgIndex FIndex;
+};
+
+}  // namespace
+
+std::unique_ptr<IPackageDatabase> OpenDpkgDatabase(const TSystemRoot& Root, const std::string& Folder,
+                                                   const std::string& CacheFolder) {
+    return std::make_unique<TDpkgDatabase>(Root, Folder, CacheFolder);
 }
 
 }  // namespace quorvane

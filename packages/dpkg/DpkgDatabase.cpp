@@ -1,4 +1,4 @@
-#include "versioninfo/linux/DpkgDatabase.h"
+#include "packages/dpkg/DpkgDatabase.h"
 
 namespace quorvane::dpkg {
 

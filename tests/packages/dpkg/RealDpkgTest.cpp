@@ -15,10 +15,10 @@
 
 #include <gtest/gtest.h>
 
-#include "TestFiles.h"
+#include "packages/dpkg/DpkgDatabase.h"
+#include "packages/dpkg/DpkgIndex.h"
 #include "versioninfo/StConst.h"
-#include "versioninfo/linux/DpkgDatabase.h"
-#include "versioninfo/linux/DpkgIndex.h"
+#include "versioninfo/linux/TestFiles.h"
 
 namespace quorvane {
 namespace {

@@ -1,4 +1,4 @@
-#include "versioninfo/linux/FileDigests.h"
+#include "packages/FileDigests.h"
 
 #include <fcntl.h>
 #include <time.h>
@@ -7,13 +7,13 @@
 #include <atomic>
 #include <charconv>
 
-#include "versioninfo/linux/CacheFolder.h"
-#include "versioninfo/linux/Digest.h"
+#include "packages/CacheFolder.h"
+#include "packages/Digest.h"
 
 namespace quorvane {
 namespace {
 
-constexpr std::string_view kMagic = "quorvane-file-digests 1\n";
+constexpr std::string_view kMagic = "quorvane-file-digests 2\n";
 // Beyond this many checksums, those of files not seen in this run are dropped.
 constexpr std::size_t kMaxEntries = 100000;
 constexpr std::size_t kMaxCacheBytes = 16u << 20;
@@ -34,13 +34,21 @@ bool ParseNumber(std::string_view Text, T& Value) {
     return !Text.empty() && Error == std::errc() && End == Text.data() + Text.size();
 }
 
-bool IsMd5(std::string_view Text) {
-    if (Text.size() != 32)
+bool IsDigestOf(TDigestAlgorithm Algorithm, std::string_view Text) {
+    if (Text.size() != DigestHexLength(Algorithm) || Text.empty())
         return false;
     for (char C : Text)
         if (!((C >= '0' && C <= '9') || (C >= 'a' && C <= 'f')))
             return false;
     return true;
+}
+
+TDigestAlgorithm AlgorithmNamed(std::string_view Name) {
+    for (const TDigestAlgorithm Algorithm : {TDigestAlgorithm::Md5, TDigestAlgorithm::Sha1, TDigestAlgorithm::Sha224,
+                                             TDigestAlgorithm::Sha256, TDigestAlgorithm::Sha384, TDigestAlgorithm::Sha512})
+        if (Name == DigestAlgorithmName(Algorithm))
+            return Algorithm;
+    return TDigestAlgorithm::None;
 }
 
 }  // namespace
@@ -50,11 +58,13 @@ TFileIdentity IdentityOf(const struct stat& Info) {
             static_cast<std::uint64_t>(Info.st_size), Nanoseconds(Info.st_mtim), Nanoseconds(Info.st_ctim)};
 }
 
-std::size_t TFileIdentityHash::operator()(const TFileIdentity& Identity) const {
+std::size_t TDigestKeyHash::operator()(const TDigestKey& Key) const {
+    const TFileIdentity& Identity = Key.Identity;
     std::uint64_t Hash = 0xcbf29ce484222325ull;
     for (const std::uint64_t Part : {Identity.Device, Identity.Inode, Identity.Size,
                                      static_cast<std::uint64_t>(Identity.ModifiedNs),
-                                     static_cast<std::uint64_t>(Identity.ChangedNs)})
+                                     static_cast<std::uint64_t>(Identity.ChangedNs),
+                                     static_cast<std::uint64_t>(Key.Algorithm)})
         Hash = (Hash ^ Part) * 0x100000001b3ull;
     return static_cast<std::size_t>(Hash);
 }
@@ -66,21 +76,22 @@ TFileDigests::TFileDigests(std::string CacheFile, std::chrono::nanoseconds Settl
 
 TFileDigests::~TFileDigests() { Save(); }
 
-std::string TFileDigests::Md5(int Fd, const struct stat& Info) {
+std::string TFileDigests::Of(int Fd, const struct stat& Info, TDigestAlgorithm Algorithm) {
     Load();
-    const TFileIdentity Identity = IdentityOf(Info);
-    if (const auto Found = FDigests.find(Identity); Found != FDigests.end()) {
+    const TDigestKey Key{IdentityOf(Info), Algorithm};
+    if (const auto Found = FDigests.find(Key); Found != FDigests.end()) {
         Found->second.Used = true;
-        return Found->second.Md5;
+        return Found->second.Hex;
     }
     timespec Now{};
     clock_gettime(CLOCK_REALTIME, &Now);
     std::uint64_t Read = 0;
-    std::string Sum = Md5HexOfFile(Fd, Read);
+    std::string Sum = DigestHexOfFile(Fd, Algorithm, Read);
     HashedBytes += Read;
     // Kept only when the file was whole and had settled before the hashing began.
-    if (!Sum.empty() && Read == Identity.Size && Identity.ChangedNs <= Nanoseconds(Now) - FSettleTime.count()) {
-        FDigests[Identity] = TDigest{Sum, true};
+    if (!Sum.empty() && Read == Key.Identity.Size &&
+        Key.Identity.ChangedNs <= Nanoseconds(Now) - FSettleTime.count()) {
+        FDigests[Key] = TDigest{Sum, true};
         FAdded = true;
     }
     return Sum;
@@ -88,10 +99,13 @@ std::string TFileDigests::Md5(int Fd, const struct stat& Info) {
 
 std::string TFileDigests::CacheText(const TDigestMap& Digests) {
     std::string Text(kMagic);
-    for (const auto& [Identity, Digest] : Digests)
+    for (const auto& [Key, Digest] : Digests) {
+        const TFileIdentity& Identity = Key.Identity;
         Text += std::to_string(Identity.Device) + ' ' + std::to_string(Identity.Inode) + ' ' +
                 std::to_string(Identity.Size) + ' ' + std::to_string(Identity.ModifiedNs) + ' ' +
-                std::to_string(Identity.ChangedNs) + ' ' + Digest.Md5 + '\n';
+                std::to_string(Identity.ChangedNs) + ' ' + DigestAlgorithmName(Key.Algorithm) + ' ' + Digest.Hex +
+                '\n';
+    }
     Text += "sum " + Sha256Hex(Text) + '\n';
     return Text;
 }
@@ -110,20 +124,22 @@ bool TFileDigests::ParseCacheText(std::string_view Text, TDigestMap& Digests) {
         const std::size_t End = Body.find('\n', Pos);
         std::string_view Line = Body.substr(Pos, End - Pos);
         Pos = End + 1;
-        std::string_view Fields[6];
-        for (std::size_t I = 0; I < 6; ++I) {
-            const std::size_t Blank = I < 5 ? Line.find(' ') : Line.size();
+        std::string_view Fields[7];
+        for (std::size_t I = 0; I < 7; ++I) {
+            const std::size_t Blank = I < 6 ? Line.find(' ') : Line.size();
             if (Blank == std::string_view::npos)
                 return false;
             Fields[I] = Line.substr(0, Blank);
-            Line.remove_prefix(I < 5 ? Blank + 1 : Blank);
+            Line.remove_prefix(I < 6 ? Blank + 1 : Blank);
         }
-        TFileIdentity Identity;
+        TDigestKey Key;
+        TFileIdentity& Identity = Key.Identity;
+        Key.Algorithm = AlgorithmNamed(Fields[5]);
         if (!ParseNumber(Fields[0], Identity.Device) || !ParseNumber(Fields[1], Identity.Inode) ||
             !ParseNumber(Fields[2], Identity.Size) || !ParseNumber(Fields[3], Identity.ModifiedNs) ||
-            !ParseNumber(Fields[4], Identity.ChangedNs) || !IsMd5(Fields[5]))
+            !ParseNumber(Fields[4], Identity.ChangedNs) || !IsDigestOf(Key.Algorithm, Fields[6]))
             return false;
-        Parsed[Identity] = TDigest{std::string(Fields[5]), false};
+        Parsed[Key] = TDigest{std::string(Fields[6]), false};
     }
     Digests.merge(Parsed);
     return true;

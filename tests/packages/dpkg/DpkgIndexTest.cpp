@@ -9,11 +9,11 @@
 
 #include <gtest/gtest.h>
 
-#include "ElfWriter.h"
-#include "TestFiles.h"
+#include "packages/FileDigests.h"
+#include "packages/dpkg/DpkgIndex.h"
 #include "versioninfo/StConst.h"
-#include "versioninfo/linux/DpkgIndex.h"
-#include "versioninfo/linux/FileDigests.h"
+#include "versioninfo/linux/ElfWriter.h"
+#include "versioninfo/linux/TestFiles.h"
 
 namespace quorvane {
 namespace {
@@ -402,7 +402,7 @@ TEST(FileDigestsTest, ChecksumsPersistAcrossRunsUnlessTheCacheIsDamaged) {
         const int Fd = open(File.c_str(), O_RDONLY);
         struct stat Info;
         fstat(Fd, &Info);
-        const std::string Sum = Digests.Md5(Fd, Info);
+        const std::string Sum = Digests.Of(Fd, Info, TDigestAlgorithm::Md5);
         close(Fd);
         return Sum;
     };
@@ -437,11 +437,12 @@ TEST(FileDigestsTest, FileTimesFarInTheFutureOrPastStillTellFilesApart) {
     EXPECT_EQ(IdentityOf(Info), Far);
     Info.st_mtim.tv_nsec = 6;
     EXPECT_FALSE(IdentityOf(Info) == Far);
-    TDigestMap Digests{{Far, TDigest{"0123456789abcdef0123456789abcdef", true}}};
+    const TDigestKey Key{Far, TDigestAlgorithm::Md5};
+    TDigestMap Digests{{Key, TDigest{"0123456789abcdef0123456789abcdef", true}}};
     TDigestMap Read;
     ASSERT_TRUE(TFileDigests::ParseCacheText(TFileDigests::CacheText(Digests), Read));
-    ASSERT_EQ(Read.count(Far), 1u);
-    EXPECT_EQ(Read.at(Far).Md5, "0123456789abcdef0123456789abcdef");
+    ASSERT_EQ(Read.count(Key), 1u);
+    EXPECT_EQ(Read.at(Key).Hex, "0123456789abcdef0123456789abcdef");
 }
 
 }  // namespace

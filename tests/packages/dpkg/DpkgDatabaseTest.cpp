@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "versioninfo/linux/DpkgDatabase.h"
+#include "packages/dpkg/DpkgDatabase.h"
 
 namespace quorvane::dpkg {
 namespace {

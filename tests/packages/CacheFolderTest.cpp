@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "TestFiles.h"
-#include "versioninfo/linux/CacheFolder.h"
+#include "packages/CacheFolder.h"
+#include "versioninfo/linux/TestFiles.h"
 
 namespace quorvane {
 namespace {

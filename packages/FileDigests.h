@@ -1,6 +1,7 @@
-// The MD5 checksums of file contents, each file hashed once: kept by the
-// file's identity (device, inode, size, modification and change time) in
-// memory for the object's life and in a cache file across runs.
+// The digests of file contents, each file hashed once per algorithm: kept by
+// the file's identity (device, inode, size, modification and change time) and
+// the algorithm, in memory for the object's life and in a cache file across
+// runs.
 //
 // Every write to a file moves its change time, and no user can set it back,
 // so an unchanged identity means an unchanged content. Two writes within one
@@ -18,6 +19,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "packages/PackageDatabase.h"
+
 namespace quorvane {
 
 struct TFileIdentity {
@@ -31,16 +34,22 @@ struct TFileIdentity {
 
 TFileIdentity IdentityOf(const struct stat& Info);
 
-struct TFileIdentityHash {
-    std::size_t operator()(const TFileIdentity& Identity) const;
+struct TDigestKey {
+    TFileIdentity Identity;
+    TDigestAlgorithm Algorithm = TDigestAlgorithm::None;
+    bool operator==(const TDigestKey&) const = default;
+};
+
+struct TDigestKeyHash {
+    std::size_t operator()(const TDigestKey& Key) const;
 };
 
 struct TDigest {
-    std::string Md5;
+    std::string Hex;  // lowercase hexadecimal
     bool Used = false;  // asked for in this run
 };
 
-using TDigestMap = std::unordered_map<TFileIdentity, TDigest, TFileIdentityHash>;
+using TDigestMap = std::unordered_map<TDigestKey, TDigest, TDigestKeyHash>;
 
 class TFileDigests {
 public:
@@ -51,9 +60,9 @@ public:
     TFileDigests(const TFileDigests&) = delete;
     TFileDigests& operator=(const TFileDigests&) = delete;
 
-    // The MD5 of the content of Fd, a regular file whose fstat is Info, as 32
-    // lowercase hexadecimal digits; empty when it cannot be read.
-    std::string Md5(int Fd, const struct stat& Info);
+    // The digest of the content of Fd, a regular file whose fstat is Info, in
+    // lowercase hexadecimal; empty when it cannot be read.
+    std::string Of(int Fd, const struct stat& Info, TDigestAlgorithm Algorithm);
 
     // Writes the cache file when this run added checksums.
     void Save();

@@ -1,9 +1,9 @@
-#include "versioninfo/linux/DpkgIndexCache.h"
+#include "packages/dpkg/DpkgIndexCache.h"
 
 #include <algorithm>
 #include <charconv>
 
-#include "versioninfo/linux/Digest.h"
+#include "packages/Digest.h"
 
 namespace quorvane {
 namespace {

@@ -1,4 +1,4 @@
-#include "versioninfo/linux/CacheFolder.h"
+#include "packages/CacheFolder.h"
 
 #include <errno.h>
 #include <fcntl.h>

@@ -13,7 +13,8 @@
 #include <string>
 #include <string_view>
 
-#include "versioninfo/linux/DpkgIndexCache.h"
+#include "packages/SystemRoot.h"
+#include "packages/dpkg/DpkgIndexCache.h"
 
 namespace quorvane {
 
@@ -24,9 +25,10 @@ struct TPackageFile {
 
 class TDpkgIndex {
 public:
-    // Root is the database folder (/var/lib/dpkg on Debian). CacheFile is
-    // where the index persists; empty keeps it in memory only.
-    TDpkgIndex(std::string Root, std::string CacheFile);
+    // Root is the database folder (/var/lib/dpkg on Debian) inside System,
+    // which must outlive the index. CacheFile is where the index persists;
+    // empty keeps it in memory only.
+    TDpkgIndex(std::string Root, std::string CacheFile, const TSystemRoot& System = HostSystem());
     ~TDpkgIndex();
     TDpkgIndex(const TDpkgIndex&) = delete;
     TDpkgIndex& operator=(const TDpkgIndex&) = delete;
@@ -38,8 +40,12 @@ public:
     // the package is the one that diverts it.
     std::optional<TPackageFile> Lookup(std::string_view Path);
 
-    // The name of the cache file of a database root within a cache folder.
+    // The name of the cache file of a database root within a cache folder;
+    // Root as this machine sees it.
     static std::string CacheFileName(const std::string& Root);
+
+    // Changes whenever the database changes (status, info/ and diversions).
+    std::string Stamp() const { return CurrentStamp(); }
 
     // Whether the last refresh came from the cache file (for tests).
     bool LoadedFromCache() const { return FLoadedFromCache; }
@@ -54,7 +60,11 @@ private:
     void Unmap();
     void WriteCache() const;
 
+    static const TSystemRoot& HostSystem();
+
     std::string FRoot;
+    const TSystemRoot& FSystem;
+    std::string FHostRoot;  // FRoot as this machine sees it: the cache's key
     std::string FCacheFile;
     bool FBuilt = false;
     bool FLoadedFromCache = false;
