@@ -33,6 +33,8 @@ public:
 // to the file named or, for "-" or no name, to Out; messages go to Err, names
 // in them as MessageText shows them. The signatures of the image files are
 // verified before anything is written; without Signatures they are not checked.
+// The JSON report also examines the libraries each process has loaded
+// (Signatures, when given, identifies and verifies them).
 int RunReportCommand(const std::vector<std::string>& Arguments, IProcessSource& Processes, IVersionApi& Versions,
                      IStandardOutput& Out, std::ostream& Err, ISignatureCheck* Signatures = nullptr);
 

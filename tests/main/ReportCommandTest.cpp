@@ -101,7 +101,8 @@ TEST_F(ReportCommandTest, AnOutputThatCannotBeWrittenGivesTheSystemsReasonAndExi
 
 TEST_F(ReportCommandTest, WrongArgumentsAreRefusedWithExitCodeTwo) {
     const std::vector<std::vector<std::string>> Wrong = {
-        {"-x"}, {"--bogus"}, {"--files"}, {"a.txt", "b.txt"}, {"a.txt", "--files", "/bin/sh"}, {"--", "a", "b"}};
+        {"-x"}, {"--bogus"}, {"--files"}, {"a.txt", "b.txt"}, {"a.txt", "--files", "/bin/sh"}, {"--", "a", "b"},
+        {"--modules"}, {"--json", "--modules", "--files", "/bin/sh"}};
     for (const auto& Arguments : Wrong) {
         EXPECT_EQ(Run(Arguments), kExitUsage) << Arguments[0];
         EXPECT_TRUE(Out.Text.empty());
@@ -116,7 +117,7 @@ TEST_F(ReportCommandTest, WrongArgumentsAreRefusedWithExitCodeTwo) {
 
 TEST_F(ReportCommandTest, HelpExplainsBothForms) {
     ASSERT_EQ(Run({"--help"}), kExitSuccess);
-    EXPECT_NE(Out.Text.find("quorvane-report [--json] [DATEI | -]"), std::string::npos);
+    EXPECT_NE(Out.Text.find("quorvane-report [--json [--modules]] [DATEI | -]"), std::string::npos);
     EXPECT_NE(Out.Text.find("quorvane-report --files [--json] PFAD..."), std::string::npos);
     EXPECT_NE(Out.Text.find("sich eine Datei von --files nicht untersuchen lässt"), std::string::npos);
     EXPECT_TRUE(Err.str().empty());
