@@ -467,8 +467,10 @@ const struct stat* TLinuxProcessSource::ImageFileStat(const std::string& Path) {
 
 TProcessModules TLinuxProcessSource::QueryModules(std::uint32_t ProcessId) {
     TProcessModules Result;
+    if (!FListModules)
+        return Result;  // nor is /etc/ld.so.preload read
     int Error = 0;
-    if (!FListModules || ProcessId != FMappedId) {
+    if (ProcessId != FMappedId) {
         // Not right after the image query: the maps are read for the libraries alone.
         std::string Target;
         if (!ReadLink(ProcessPath(ProcessId, "exe"), Target, Error)) {
@@ -500,9 +502,10 @@ TProcessModules TLinuxProcessSource::QueryModules(std::uint32_t ProcessId) {
     Result.Modules.reserve(FMapped.size());
     for (const proc::TMappedFile& File : FMapped) {
         TLoadedModule& Module = Result.Modules.emplace_back();
+        const bool InMemory = File.Path.starts_with("/memfd:");
         // A file at the path with the mapping's identity is the library, whatever its name ends with.
-        const struct stat* AtPath = ImageFileStat(File.Path);
-        if (File.Path.starts_with("/memfd:")) {
+        const struct stat* AtPath = InMemory ? nullptr : ImageFileStat(File.Path);
+        if (InMemory) {
             Module.State = TImageState::MemoryOnly;
             Module.Path = proc::ImagePathOf(File.Path, Module.State);
         } else if (AtPath && IsMappedFile(*AtPath, File)) {

@@ -75,7 +75,8 @@ private:
     // The name as the walk hands it on: from the exe link, else argv[0], else comm.
     std::string ProcessName(std::uint32_t ProcessId, const TWalkFacts& Facts);
     TWalkFacts* WalkFactsOf(std::uint32_t ProcessId);
-    // stat of an image path, asked once per walk (many processes share an image); null when it fails.
+    // stat of the path of an image or a library, asked once per walk (many
+    // processes share them); null when it fails.
     const struct stat* ImageFileStat(const std::string& Path);
     std::optional<std::uint64_t> BootTime();
     void CloseImageDescriptor();
