@@ -64,8 +64,9 @@ inline bool EnterOwnPidNamespace(int& ExitCode, bool& Isolated) {
     return true;
 }
 
-// Sleeping processes (/bin/sleep), as many as asked for; all end with this
-// object and, through the parent-death signal, when the program dies.
+// Sleeping processes (/bin/sleep, or another program that sleeps), as many as
+// asked for; all end with this object and, through the parent-death signal,
+// when the program dies.
 class TSleepers {
 public:
     TSleepers() = default;
@@ -92,7 +93,7 @@ public:
                 ::prctl(PR_SET_PDEATHSIG, SIGKILL);
                 if (::getppid() != Parent)
                     ::_exit(1);
-                ::execl("/bin/sleep", "sleep", "100000", static_cast<char*>(nullptr));
+                ::execl(FProgram.c_str(), Name().c_str(), "100000", static_cast<char*>(nullptr));
                 ::_exit(127);
             }
             FChildren.push_back(Child);
@@ -100,6 +101,13 @@ public:
         WaitUntilAsleep(First);
     }
     std::size_t Count() const { return FChildren.size(); }
+
+    // The program of the processes started from now on; it is started with
+    // one argument, "100000", and must sleep until it is ended.
+    void SetProgram(std::string Program) {
+        Resize(0);
+        FProgram = std::move(Program);
+    }
 
 private:
     // So that every command sees the same sleeping processes, not copies of
@@ -112,13 +120,16 @@ private:
                 std::string Text;
                 std::getline(File, Text);
                 const std::size_t Close = Text.rfind(')');
-                if (Text.find("(sleep)") != std::string::npos && Close != std::string::npos &&
+                if (Text.find("(" + Name().substr(0, 15) + ")") != std::string::npos && Close != std::string::npos &&
                     Text.compare(Close, 3, ") S") == 0)
                     break;
                 ::usleep(2'000);
             }
         }
     }
+    std::string Name() const { return FProgram.substr(FProgram.rfind('/') + 1); }
+
+    std::string FProgram = "/bin/sleep";
     std::vector<pid_t> FChildren;
 };
 

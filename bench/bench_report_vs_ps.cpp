@@ -4,6 +4,11 @@
 // maps), side by side in one run over 1,000 and then 5,000 sleeping processes,
 // in a PID namespace of the benchmark's own so that only they count.
 //
+// BM_ModulesBesidePs: the JSON report, which examines every process's loaded
+// libraries, without and with --modules, beside ps and the tab-separated
+// report, over 1,000 sleeping processes that map the libraries of a usual C++
+// service (bench/sleeper: the C and C++ runtimes, ICU, nettle).
+//
 // The program is found beside this one's build folder (main/quorvane-report)
 // unless QUORVANE_REPORT names it. psutil is Debian's python3-psutil, run by
 // /usr/bin/python3.
@@ -112,25 +117,12 @@ struct TCommand {
     std::vector<std::string> Arguments;
 };
 
-std::vector<TCommand> Commands() {
-    return {
-        {"ps", {"ps", "-e", "-o", "pid,ppid,nlwp,lstart,time,ni,comm"}},
-        {"report", {ReportProgram(), "-"}},
-        {"psutil",
-         {"/usr/bin/python3", "-c",
-          "import psutil\n"
-          "for p in psutil.process_iter(['pid', 'ppid', 'num_threads', 'create_time', 'cpu_times', 'nice', 'name']):\n"
-          "    print(p.info)\n"}},
-        {"floor", {SelfPath(), "--floor-pass"}},
-    };
-}
+TCommand Ps() { return {"ps", {"ps", "-e", "-o", "pid,ppid,nlwp,lstart,time,ni,comm"}}; }
 
-// The four commands in turn in every round, so that a change of the machine's
+// The commands in turn in every round, so that a change of the machine's
 // load meets all of them alike. Real and processor time per run of each, and
-// each one's share of the time of ps.
-void BM_ReportBesidePs(benchmark::State& State) {
-    Sleepers.Resize(static_cast<std::size_t>(State.range(0)));
-    const std::vector<TCommand> List = Commands();
+// each one's share of the time of the first (ps). The second must work.
+void CompareWithPs(benchmark::State& State, const std::vector<TCommand>& List) {
     if (::access(List[1].Arguments[0].c_str(), X_OK) != 0) {
         State.SkipWithError(("not found: " + List[1].Arguments[0]).c_str());
         return;
@@ -141,8 +133,8 @@ void BM_ReportBesidePs(benchmark::State& State) {
         double Ignored = 0;
         if (RunQuietly(List[I].Arguments, Ignored) != 0) {
             Works[I] = false;
-            std::cerr << List[I].Name << " failed: left out" << (I == 2 ? " (is python3-psutil installed?)" : "")
-                      << "\n";
+            std::cerr << List[I].Name << " failed: left out"
+                      << (std::string(List[I].Name) == "psutil" ? " (is python3-psutil installed?)" : "") << "\n";
         }
     }
     if (!Works[0] || !Works[1]) {
@@ -176,8 +168,36 @@ void BM_ReportBesidePs(benchmark::State& State) {
     }
     State.counters["sleepers"] = static_cast<double>(Sleepers.Count());
 }
+
+void BM_ReportBesidePs(benchmark::State& State) {
+    Sleepers.SetProgram("/bin/sleep");
+    Sleepers.Resize(static_cast<std::size_t>(State.range(0)));
+    CompareWithPs(State, {
+        Ps(),
+        {"report", {ReportProgram(), "-"}},
+        {"psutil",
+         {"/usr/bin/python3", "-c",
+          "import psutil\n"
+          "for p in psutil.process_iter(['pid', 'ppid', 'num_threads', 'create_time', 'cpu_times', 'nice', 'name']):\n"
+          "    print(p.info)\n"}},
+        {"floor", {SelfPath(), "--floor-pass"}},
+    });
+}
 BENCHMARK(BM_ReportBesidePs)->Arg(1000)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReportBesidePs)->Arg(5000)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_ModulesBesidePs(benchmark::State& State) {
+    Sleepers.SetProgram(QUORVANE_LIBRARY_SLEEPER);
+    Sleepers.Resize(static_cast<std::size_t>(State.range(0)));
+    CompareWithPs(State, {
+        Ps(),
+        {"report", {ReportProgram(), "-"}},
+        {"json", {ReportProgram(), "--json", "-"}},
+        {"modules", {ReportProgram(), "--json", "--modules", "-"}},
+    });
+    Sleepers.SetProgram("/bin/sleep");
+}
+BENCHMARK(BM_ModulesBesidePs)->Arg(1000)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // The in-process benchmarks below run among 1,000 sleeping processes.
 constexpr std::size_t kInProcessSleepers = 1000;
@@ -279,6 +299,35 @@ void BM_LiveProbes(benchmark::State& State) {
     }
 }
 BENCHMARK(BM_LiveProbes)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The probes with the loaded libraries listed (1) or not (0), among sleeping
+// processes that map the libraries of a usual C++ service: what reading the
+// whole maps file, and each process's environment, costs.
+void BM_LiveProbesWithLibraries(benchmark::State& State) {
+    Sleepers.SetProgram(QUORVANE_LIBRARY_SLEEPER);
+    Sleepers.Resize(kInProcessSleepers);
+    const auto Processes = CreateSystemProcessSource();
+    const bool Modules = State.range(0) != 0;
+    std::size_t Libraries = 0;
+    for (auto _ : State) {
+        Processes->ListModules(Modules);
+        Libraries = 0;
+        for (const TProcessEntry& Entry : Walk(*Processes)) {
+            TNodeData Data;
+            if (Entry.ProcessId == 0 ||
+                !Processes->QueryImageFile(Entry.ProcessId, Data.ImagePath, Data.ImageSize, Data.Remark))
+                continue;
+            if (Modules)
+                Libraries += Processes->QueryModules(Entry.ProcessId).Modules.size();
+            Processes->QueryProcessTimes(Entry.ProcessId, Data.StartTime, Data.KernelTime, Data.CpuTime,
+                                         Data.PriorityClass, Data.Remark);
+            benchmark::DoNotOptimize(Data);
+        }
+    }
+    State.counters["libraries"] = static_cast<double>(Libraries);
+    Sleepers.SetProgram("/bin/sleep");
+}
+BENCHMARK(BM_LiveProbesWithLibraries)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The version reads of one reload: the image files of the live processes, in
 // walk order, through one reader as the reload uses it.

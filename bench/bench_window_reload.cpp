@@ -4,6 +4,11 @@
 // "ps -e -o pid,ppid,nlwp,lstart,time,ni,comm" over the same processes: 1,000
 // and 5,000 sleeping ones in a PID namespace of the benchmark's own.
 //
+// With a second argument of 1 the sleeping processes map the libraries of a
+// usual C++ service (bench/sleeper), and "verdicts_ms" is the time from the
+// click until the verdicts on the loaded libraries have arrived, off the
+// window's thread (caches warm: kept from the reloads before).
+//
 // BM_WindowFillSynthetic fills the tree from a synthetic catalogue of growing
 // size (four children to a parent, so about log4(n) levels deep; or all under
 // one parent): the cost per item of filling and expanding must not grow with
@@ -119,10 +124,12 @@ struct TLiveWindow {
 
 // The live window over the sleeping processes, ps in every round beside it.
 void BM_WindowReloadBesidePs(benchmark::State& State) {
+    Sleepers.SetProgram(State.range(1) != 0 ? QUORVANE_LIBRARY_SLEEPER : "/bin/sleep");
     TLiveWindow Live(static_cast<std::size_t>(State.range(0)));
     TFrmMain& Form = Live.Form;
     TSplit Split;
     double Ps = 0;
+    double Verdicts = 0;
     for (auto _ : State) {
         const double PsSeconds = TimePs();
         if (PsSeconds < 0) {
@@ -131,16 +138,31 @@ void BM_WindowReloadBesidePs(benchmark::State& State) {
         }
         Ps += PsSeconds;
         const double Before = Split.Total;
+        QElapsedTimer Clock;
+        Clock.start();
         ReloadAndPaint(Form, Split);
         State.SetIterationTime((Split.Total - Before) / 1000.0);
+        // Not part of the reload: the verdicts arrive while the window is in use.
+        while (Form.AwaitingVerdicts())
+            QApplication::processEvents(QEventLoop::AllEvents, 1);
+        QApplication::processEvents();
+        Verdicts += static_cast<double>(Clock.nsecsElapsed()) / 1e6;
     }
     SetSplitCounters(State, Split, Form.Catalogue().Count());
     const double Rounds = static_cast<double>(std::max<benchmark::IterationCount>(State.iterations(), 1));
     State.counters["ps_ms"] = Ps * 1000.0 / Rounds;
     State.counters["window/ps"] = Split.Total / 1000.0 / Ps;
+    State.counters["verdicts_ms"] = Verdicts / Rounds;
+    Sleepers.SetProgram("/bin/sleep");
 }
-BENCHMARK(BM_WindowReloadBesidePs)->Arg(1000)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_WindowReloadBesidePs)->Arg(5000)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowReloadBesidePs)
+    ->Args({1000, 0})
+    ->Args({5000, 0})
+    ->Args({1000, 1})
+    ->ArgNames({"processes", "libraries"})
+    ->Iterations(10)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 // Resident set size of this process, in kilobytes (VmRSS of /proc/self/status).
 double ResidentKilobytes() {

@@ -20,6 +20,7 @@ TReloadStatus TCatalogue::ReloadCatalogue() {
     // Files may have changed since the last reload, also the one the reader read last.
     FVersionInfo.InvalidateInfo();
     Status.PrivilegeStatus = FSource.EnableDebugPrivilege();
+    FSource.ListModules(FListModules);
     FSource.EnumerateProcesses([this](const TProcessEntry& Entry) {
         AddProcessNode(Entry.ExeFile, Entry.ProcessId, Entry.ParentProcessId, Entry.Threads);
     });
@@ -33,6 +34,7 @@ void TCatalogue::ClearCatalogue() {
         const_cast<TCatalogueNode*>(Node)->FData.reset();
     FByProcessId.clear();
     FByImagePath.clear();
+    FByModuleFile.clear();
     FVersionReadings.clear();
     FTopLevel.clear();
     FNodes.clear();
@@ -55,6 +57,7 @@ void TCatalogue::AddProcessNode(const std::string& Name, std::uint32_t ProcessId
     FNodes.push_back(std::move(Owned));
     FTreeOrderValid = false;
     FByImagePath.clear();
+    FByModuleFile.clear();
 
     auto Data = std::make_unique<TNodeData>();
     Data->ProcessId = ProcessId;
@@ -67,6 +70,8 @@ void TCatalogue::AddProcessNode(const std::string& Name, std::uint32_t ProcessId
                                   Data->Remark);
         Data->Times = FSource.LastProcessTimes();
         RateRunningImage(*Data, FVersionInfo, Origin, &FVersionReadings);
+        if (FListModules)
+            SetModules(*Data, FSource.QueryModules(ProcessId));
     } else if (Name == "[System Process]" || Name == "System") {
         Node->ImageIndex = 1;
         Data->RiskLevel = rlHarmless;
@@ -119,6 +124,38 @@ std::vector<std::size_t> TCatalogue::SetSignature(const std::string& ImagePath, 
     for (const std::size_t Index : Found->second)
         quorvane::SetSignature(*const_cast<TCatalogueNode*>(TreeOrder()[Index])->FData, Signature);
     return Found->second;
+}
+
+std::vector<std::string> TCatalogue::ModuleFiles() const {
+    std::vector<std::string> Files;
+    std::unordered_set<std::string_view> Seen;
+    for (const TCatalogueNode* Node : TreeOrder())
+        if (Node->Data())
+            for (const TModule& Module : Node->Data()->Modules)
+                if (Module.Verdict.Examination == TModuleExamination::Pending &&
+                    Seen.insert(Module.File.ContentPath).second)
+                    Files.push_back(Module.File.ContentPath);
+    return Files;
+}
+
+std::vector<std::size_t> TCatalogue::SetModuleVerdict(const std::string& ContentPath, const TModuleVerdict& Verdict) {
+    const std::vector<const TCatalogueNode*>& Order = TreeOrder();
+    if (FByModuleFile.empty())
+        for (std::size_t Position = 0; Position < Order.size(); ++Position)
+            if (const TNodeData* Data = Order[Position]->Data())
+                for (std::size_t Index = 0; Index < Data->Modules.size(); ++Index)
+                    if (!Data->Modules[Index].File.ContentPath.empty())
+                        FByModuleFile[Data->Modules[Index].File.ContentPath].emplace_back(Position, Index);
+    const auto Found = FByModuleFile.find(ContentPath);
+    if (Found == FByModuleFile.end())
+        return {};
+    std::vector<std::size_t> Changed;
+    for (const auto& [Position, Index] : Found->second) {
+        quorvane::SetModuleVerdict(*const_cast<TCatalogueNode*>(Order[Position])->FData, Index, Verdict);
+        if (Changed.empty() || Changed.back() != Position)
+            Changed.push_back(Position);
+    }
+    return Changed;
 }
 
 const TCatalogueNode& TCatalogue::Node(std::size_t Index) const { return *TreeOrder().at(Index); }

@@ -52,6 +52,10 @@ public:
     TCatalogue(const TCatalogue&) = delete;
     TCatalogue& operator=(const TCatalogue&) = delete;
 
+    // Whether the reloads list the libraries each process has loaded (the
+    // records' Modules, their verdicts pending).
+    void ListModules(bool Wanted) { FListModules = Wanted; }
+
     TReloadStatus ReloadCatalogue();
     void ClearCatalogue();
     void AddProcessNode(const std::string& Name, std::uint32_t ProcessId, std::uint32_t ParentProcessId,
@@ -78,6 +82,14 @@ public:
     // (the explanation's last sentence); answers their tree-order positions.
     std::vector<std::size_t> SetSignature(const std::string& ImagePath, const TSignature& Signature);
 
+    // The files whose verdicts the records' libraries wait for: the content
+    // paths, each once, in the tree order of the first record that names it.
+    std::vector<std::string> ModuleFiles() const;
+
+    // Gives every library read from ContentPath its verdict; answers the
+    // tree-order positions of the records that changed.
+    std::vector<std::size_t> SetModuleVerdict(const std::string& ContentPath, const TModuleVerdict& Verdict);
+
 private:
     // The last node in tree order whose record carries ProcessId, or null.
     TCatalogueNode* FindLastInTreeOrder(std::uint32_t ProcessId) const;
@@ -100,6 +112,10 @@ private:
     mutable bool FTreeOrderValid = true;
     // Tree-order positions by image path, made by the first SetSignature after a change.
     std::unordered_map<std::string, std::vector<std::size_t>> FByImagePath;
+    bool FListModules = false;
+    // The libraries by content path: tree-order position and index in the
+    // record's list; made by the first SetModuleVerdict after a change.
+    std::unordered_map<std::string, std::vector<std::pair<std::size_t, std::size_t>>> FByModuleFile;
 };
 
 }  // namespace quorvane

@@ -4,8 +4,10 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/FileTime.h"
+#include "trust/ModuleVerdict.h"
 #include "trust/Signature.h"
 
 namespace quorvane {
@@ -26,6 +28,30 @@ enum class TImageState : std::uint8_t {
     Deleted,  // the image's file was deleted after the start; nothing is at its path
     Replaced,  // another file now has the image's path (an update, a bind mount)
     MemoryOnly,  // the image never had a file of its own (memfd)
+};
+
+// How a library came into a process before its program ran.
+enum class TPreload : std::uint8_t {
+    None,
+    Environment,  // named by the process's LD_PRELOAD
+    SystemFile,  // named by /etc/ld.so.preload
+};
+
+// A library loaded into a process besides its image: a shared object, a DLL,
+// anything else mapped executable.
+struct TLoadedModule {
+    std::string Path;  // as the process names it; "memfd:NAME" for one that lives in memory only
+    TImageState State = TImageState::Unknown;
+    // Where its content can be read: Path itself, or a name that the system
+    // keeps for the mapping (a deleted file, another mount namespace); empty
+    // when there is nothing to read.
+    std::string ContentPath;
+    TPreload Preload = TPreload::None;
+};
+
+struct TModule {
+    TLoadedModule File;
+    TModuleVerdict Verdict;
 };
 
 // The process times as numbers, for readers that compute with them (the JSON
@@ -62,7 +88,13 @@ struct TNodeData {
     std::string PackageVersion;
     std::string PackageManager;  // whose database lists it: "dpkg", "rpm", "pacman" or "apk"
     bool PackageVerified = false;  // the file's content matches the package's checksum
-    TSignature Signature;  // of the image file; its sentence ends the explanation
+    TSignature Signature;  // of the image file; its sentence follows the rating's
+    // The libraries loaded besides the image, where they were asked for; when
+    // they could not be read, ModulesListed is false and ModulesProblem says
+    // why. Their sentence ends the explanation.
+    bool ModulesListed = false;
+    std::string ModulesProblem;
+    std::vector<TModule> Modules;
     std::string Explanation;  // German, in the system's 8-bit encoding
     TProcessTimes Times;
 };

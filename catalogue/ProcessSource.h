@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "catalogue/NodeData.h"
 
@@ -24,6 +25,13 @@ struct TImageOrigin {
     // the source holds for this answer only: it is valid until the source's
     // next query, and may name another image after that.
     std::string ContentPath;
+};
+
+// What the processes a source lists have loaded besides their images.
+struct TProcessModules {
+    bool Listed = false;  // false: the list could not be read, and Problem says why
+    std::string Problem;  // the system's message
+    std::vector<TLoadedModule> Modules;  // each file once, in the order the system lists them
 };
 
 class IProcessSource {
@@ -46,6 +54,20 @@ public:
     // How the image of the last successful QueryImageFile relates to the
     // path it gave. A source that does not examine it answers Unknown.
     virtual TImageOrigin LastImageOrigin() { return {}; }
+
+    // Whether the libraries that the processes have loaded are wanted: set
+    // before a walk, it holds for the queries that follow it. A source that
+    // reads them in the image query (Linux: the whole maps file instead of the
+    // image's lines) reads more while they are wanted.
+    virtual void ListModules(bool Wanted) { (void)Wanted; }
+
+    // The libraries loaded into the process besides its image, asked right
+    // after its successful QueryImageFile while ListModules is set. A source
+    // that does not tell them answers none, and Listed false.
+    virtual TProcessModules QueryModules(std::uint32_t ProcessId) {
+        (void)ProcessId;
+        return {};
+    }
 
     // Writes the start time, kernel and CPU time texts and the priority class;
     // on a failed first step the system's message to Remark. Values written

@@ -201,18 +201,110 @@ std::string ExplainSignature(const TSignature& Signature) {
     return std::string();
 }
 
-void SetSignature(TNodeData& Data, const TSignature& Signature) {
+namespace {
+
+// The sentences of the verdicts that may arrive late, as they end the explanation.
+std::string LateSentences(const TNodeData& Data) {
+    std::string Text = ExplainSignature(Data.Signature);
+    const std::string Modules = ExplainModules(Data);
+    if (!Text.empty() && !Modules.empty())
+        Text += ' ';
+    return Text + Modules;
+}
+
+// Applies Change to Data, and gives the explanation the late sentences of the result.
+template <typename F>
+void ChangeLateVerdicts(TNodeData& Data, F&& Change) {
     std::string& Text = Data.Explanation;
-    const std::string Before = ExplainSignature(Data.Signature);
+    const std::string Before = LateSentences(Data);
     if (!Before.empty() && Text.ends_with(Before)) {
         Text.resize(Text.size() - Before.size());
         if (!Text.empty() && Text.back() == ' ')
             Text.pop_back();
     }
-    Data.Signature = Signature;
-    const std::string Sentence = ExplainSignature(Signature);
-    if (!Sentence.empty())
-        Text += Text.empty() ? Sentence : " " + Sentence;
+    Change();
+    const std::string After = LateSentences(Data);
+    if (!After.empty())
+        Text += Text.empty() ? After : " " + After;
+}
+
+// "/tmp/libx.so (gelöscht)": the path, and why its content is not what a package installed.
+std::string ModuleName(const TModule& Module) {
+    std::string Name = Module.File.Path;
+    switch (Module.File.State) {
+        case TImageState::Deleted: return Name + LoadStr(TStringId::sModuleDeleted);
+        case TImageState::Replaced: return Name + LoadStr(TStringId::sModuleReplaced);
+        case TImageState::MemoryOnly: return Name + LoadStr(TStringId::sModuleMemoryOnly);
+        case TImageState::Present:
+        case TImageState::Unknown: break;
+    }
+    if (Module.Verdict.Source.Check == TPackageCheck::Changed)
+        Name += LoadStr(TStringId::sModuleChanged);
+    return Name;
+}
+
+// "a, b, c und 2 weitere".
+std::string NameList(const std::vector<const TModule*>& Modules) {
+    constexpr std::size_t kNamed = 3;
+    std::string List;
+    for (std::size_t I = 0; I < Modules.size() && I < kNamed; ++I)
+        List += (I == 0 ? "" : ", ") + ModuleName(*Modules[I]);
+    if (Modules.size() > kNamed)
+        return FormatStr(TStringId::sModulesMore, {List, std::to_string(Modules.size() - kNamed)});
+    return List;
+}
+
+}  // namespace
+
+std::string ExplainModules(const TNodeData& Data) {
+    if (!Data.ModulesListed)
+        return Data.ModulesProblem.empty()
+                   ? std::string()
+                   : FormatStr(TStringId::sModulesUnreadable, {WithoutClosingPoint(Data.ModulesProblem)});
+    std::vector<const TModule*> Unvouched[3];  // by TPreload
+    bool Signatures = false;
+    for (const TModule& Module : Data.Modules) {
+        if (Module.Verdict.Examination == TModuleExamination::Pending)
+            return LoadStr(TStringId::sModulesPending);
+        const TSignatureStatus Status = Module.Verdict.Signature.Status;
+        Signatures = Signatures || (Status != TSignatureStatus::NotChecked && Status != TSignatureStatus::Pending);
+        if (!Vouched(Module.Verdict))
+            Unvouched[static_cast<std::size_t>(Module.File.Preload)].push_back(&Module);
+    }
+    std::string Text;
+    const auto Add = [&Text](TStringId Id, const std::vector<const TModule*>& Modules) {
+        if (!Modules.empty())
+            Text += (Text.empty() ? "" : " ") + FormatStr(Id, {NameList(Modules)});
+    };
+    Add(TStringId::sModulesPreloadEnvironment, Unvouched[static_cast<std::size_t>(TPreload::Environment)]);
+    Add(TStringId::sModulesPreloadFile, Unvouched[static_cast<std::size_t>(TPreload::SystemFile)]);
+    Add(Signatures ? TStringId::sModulesNoSignature : TStringId::sModulesNoPackage,
+        Unvouched[static_cast<std::size_t>(TPreload::None)]);
+    return Text;
+}
+
+void SetSignature(TNodeData& Data, const TSignature& Signature) {
+    ChangeLateVerdicts(Data, [&] { Data.Signature = Signature; });
+}
+
+void SetModules(TNodeData& Data, TProcessModules Modules) {
+    ChangeLateVerdicts(Data, [&] {
+        Data.ModulesListed = Modules.Listed;
+        Data.ModulesProblem = std::move(Modules.Problem);
+        Data.Modules.clear();
+        Data.Modules.reserve(Modules.Modules.size());
+        for (TLoadedModule& File : Modules.Modules) {
+            TModule& Module = Data.Modules.emplace_back();
+            Module.Verdict.Examination =
+                File.ContentPath.empty() ? TModuleExamination::Unreadable : TModuleExamination::Pending;
+            Module.File = std::move(File);
+        }
+    });
+}
+
+void SetModuleVerdict(TNodeData& Data, std::size_t Index, const TModuleVerdict& Verdict) {
+    if (Index < Data.Modules.size())
+        ChangeLateVerdicts(Data, [&] { Data.Modules[Index].Verdict = Verdict; });
 }
 
 }  // namespace quorvane

@@ -3,6 +3,7 @@
 // the record, and a short German explanation of the rating.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -59,9 +60,26 @@ std::string ExplainUnexaminedFile(const std::string& Message);
 // The sentence on a file's signature; empty when it was not checked.
 std::string ExplainSignature(const TSignature& Signature);
 
-// Gives Data the verdict on its image file's signature, whose sentence then
-// ends the explanation in place of the sentence of the verdict before it.
-// The rating does not change.
+// The explanation ends with the sentences of the verdicts that may arrive
+// after the rating: the image file's signature, then the loaded libraries.
+// Each of these replaces its sentence with the one of its new verdict; the
+// rating does not change.
+
+// Gives Data the verdict on its image file's signature.
 void SetSignature(TNodeData& Data, const TSignature& Signature);
+
+// Gives Data the libraries the process has loaded, each pending where its
+// content can be read and unreadable where it cannot.
+void SetModules(TNodeData& Data, TProcessModules Modules);
+
+// Gives the library Data.Modules[Index] its verdict.
+void SetModuleVerdict(TNodeData& Data, std::size_t Index, const TModuleVerdict& Verdict);
+
+// The sentence on the loaded libraries: empty when they were not asked for,
+// or when every one of them is vouched for; else the libraries that nothing
+// vouches for (at most three named in a sentence, and the count of the
+// rest), those that were preloaded in sentences of their own. While verdicts
+// are pending it says so; when the list could not be read, why.
+std::string ExplainModules(const TNodeData& Data);
 
 }  // namespace quorvane

@@ -28,18 +28,21 @@ const char* ImageStateName(TImageState State) {
     return nullptr;
 }
 
-TJson Package(const TNodeData& Data) {
-    if (Data.PackageName.empty())
+TJson Package(const std::string& Name, const std::string& Version, const std::string& Manager, bool Verified) {
+    if (Name.empty())
         return nullptr;
-    return TJson{{"name", JsonText(Data.PackageName)},
-                 {"version", JsonText(Data.PackageVersion)},
-                 {"manager", JsonText(Data.PackageManager)},
-                 {"verified", Data.PackageVerified}};
+    return TJson{{"name", JsonText(Name)},
+                 {"version", JsonText(Version)},
+                 {"manager", JsonText(Manager)},
+                 {"verified", Verified}};
 }
 
-// The verdict on the image file's signature; null where none was made.
-TJson Signature(const TNodeData& Data) {
-    const TSignature& Verdict = Data.Signature;
+TJson Package(const TNodeData& Data) {
+    return Package(Data.PackageName, Data.PackageVersion, Data.PackageManager, Data.PackageVerified);
+}
+
+// The verdict on a file's signature; null where none was made.
+TJson Signature(const TSignature& Verdict) {
     const char* Status = nullptr;
     switch (Verdict.Status) {
         case TSignatureStatus::Trusted: Status = "trusted"; break;
@@ -60,6 +63,39 @@ TJson Signature(const TNodeData& Data) {
                  {"signer", TextOrNull(Verdict.Signer)},
                  {"issuer", TextOrNull(Verdict.Issuer)},
                  {"source", Source ? TJson(Source) : TJson(nullptr)}};
+}
+
+// The libraries a process has loaded: how many nothing vouches for (null
+// where they could not be listed), those preloaded, the explanation, and
+// with Inventory every library with its verdict.
+void AddModules(TJson& Object, const TNodeData& Data, bool Inventory) {
+    std::size_t Unvouched = 0;
+    TJson Preload = TJson::array();
+    TJson Modules = TJson::array();
+    for (const TModule& Module : Data.Modules) {
+        const bool Verified = Vouched(Module.Verdict);
+        Unvouched += Verified ? 0 : 1;
+        if (Module.File.Preload != TPreload::None)
+            Preload.push_back(JsonText(Module.File.Path));
+        if (!Inventory)
+            continue;
+        const TVersionSource& Source = Module.Verdict.Source;
+        const bool Listed = Source.Check != TPackageCheck::NotListed;
+        const char* State = ImageStateName(Module.File.State);
+        Modules.push_back(TJson{{"path", JsonText(Module.File.Path)},
+                                {"package", Listed ? Package(Source.PackageName, Source.PackageVersion, Source.PackageManager,
+                                                             Source.Check == TPackageCheck::Verified)
+                                                   : TJson(nullptr)},
+                                {"verified", Verified},
+                                {"state", State ? TJson(State) : TJson(nullptr)},
+                                {"signature", Signature(Module.Verdict.Signature)},
+                                {"company", JsonText(Module.Verdict.CompanyName)}});
+    }
+    Object["unvouched_modules"] = Data.ModulesListed ? TJson(Unvouched) : TJson(nullptr);
+    Object["preload"] = std::move(Preload);
+    Object["explanation"] = JsonText(Data.Explanation);
+    if (Inventory)
+        Object["modules"] = Data.ModulesListed ? std::move(Modules) : TJson(nullptr);
 }
 
 void AddSnapshot(TJson& Object, const TSnapshot& Snapshot) {
@@ -108,7 +144,7 @@ std::string FileTimeUtcText(TFileTime Time) {
 
 std::string JsonText(std::string_view SystemText) { return SystemToUtf8(OutputText(SystemText)); }
 
-std::string JsonReportText(const TCatalogue& Catalogue, const TSnapshot& Snapshot) {
+std::string JsonReportText(const TCatalogue& Catalogue, const TSnapshot& Snapshot, bool WithModules) {
     static const TNodeData kEmpty;
     std::string Text;
     for (const TCatalogueNode* Node : Catalogue.TreeOrder()) {
@@ -143,8 +179,8 @@ std::string JsonReportText(const TCatalogue& Catalogue, const TSnapshot& Snapsho
         Object["priority_class"] = Data.PriorityClass;
         AddTimes(Object, Data.Times);
         Object["package"] = Package(Data);
-        Object["signature"] = Signature(Data);
-        Object["explanation"] = JsonText(Data.Explanation);
+        Object["signature"] = Signature(Data.Signature);
+        AddModules(Object, Data, WithModules);
         Text += Line(Object);
     }
     return Text;
@@ -162,7 +198,7 @@ std::string JsonFileLine(const std::string& Path, const TNodeData& Data, const T
     Object["risk"] = JsonText(RiskName(Data));
     Object["risk_level"] = static_cast<int>(Data.RiskLevel);
     Object["package"] = Package(Data);
-    Object["signature"] = Signature(Data);
+    Object["signature"] = Signature(Data.Signature);
     Object["explanation"] = JsonText(Data.Explanation);
     return Line(Object);
 }

@@ -32,8 +32,9 @@ std::string FileTimeUtcText(TFileTime Time);
 // characters "\xNN".
 std::string JsonText(std::string_view SystemText);
 
-// One line per node of the catalogue.
-std::string JsonReportText(const TCatalogue& Catalogue, const TSnapshot& Snapshot);
+// One line per node of the catalogue; WithModules adds every library each
+// process has loaded, with its verdict.
+std::string JsonReportText(const TCatalogue& Catalogue, const TSnapshot& Snapshot, bool WithModules = false);
 
 // The line of one file rated by "--files".
 std::string JsonFileLine(const std::string& Path, const TNodeData& Data, const TSnapshot& Snapshot);

@@ -11,6 +11,7 @@
 #include "main/JsonReport.h"
 #include "report/Report.h"
 #include "resources/StringTable.h"
+#include "trust/ModuleVerdicts.h"
 #include "trust/SignatureVerdicts.h"
 #include "versioninfo/StVInfo.h"
 
@@ -50,6 +51,7 @@ struct TOptions {
     bool Json = false;
     bool HasRoot = false;
     std::string Root;
+    bool Modules = false;
 };
 
 // Package databases that could not be read, once each, after the work.
@@ -126,10 +128,16 @@ int RunReportCommand(const std::vector<std::string>& Arguments, IProcessSource& 
             Options.HasRoot = true;
             if (Options.Root.empty())
                 return UsageError(Err, LoadStr(TStringId::sCmdRootNeedsFolder));
+        } else if (Argument == "--modules") {
+            Options.Modules = true;
         } else {
             return UsageError(Err, FormatStr(TStringId::sCmdUnknownOption, {MessageText(Argument)}));
         }
     }
+
+    // The inventory of libraries is a part of the processes' JSON objects.
+    if (Options.Modules && (!Options.Json || Options.ListFiles))
+        return UsageError(Err, LoadStr(TStringId::sCmdModulesNeedJson));
 
     TSnapshot Snapshot;
     if (Options.Json) {
@@ -171,14 +179,22 @@ int RunReportCommand(const std::vector<std::string>& Arguments, IProcessSource& 
 
     TStVersionInfo VersionInfo(nullptr, Versions);
     TCatalogue Catalogue(Processes, VersionInfo);
+    // Only the JSON report tells the loaded libraries (the explanation is no field of the other).
+    Catalogue.ListModules(Options.Json);
     Catalogue.ReloadCatalogue();
     if (Signatures && Signatures->Checks()) {
         TSignatureVerdicts Verdicts(*Signatures);
         for (const std::string& ImageFile : Catalogue.ImageFiles())
             Catalogue.SetSignature(ImageFile, Verdicts.Verdict(ImageFile));
     }
+    if (Options.Json) {
+        TModuleVerdicts Verdicts(Versions, Signatures);
+        for (const std::string& File : Catalogue.ModuleFiles())
+            Catalogue.SetModuleVerdict(File, Verdicts.Verdict(File));
+    }
     ReportUnreadDatabases(Versions, Err);
-    const std::string Text = Options.Json ? JsonReportText(Catalogue, Snapshot) : ReportText(Catalogue);
+    const std::string Text =
+        Options.Json ? JsonReportText(Catalogue, Snapshot, Options.Modules) : ReportText(Catalogue);
     if (Options.Operands.empty() || Options.Operands[0] == "-")
         return WriteOut(Out, Err, Text);
     return WriteToFile(Options.Operands[0], Err, Text);

@@ -40,6 +40,8 @@ using TRootedVersionApi = std::function<std::unique_ptr<IVersionApi>(const std::
 // in them as MessageText shows them. The signatures of the image files are
 // verified before anything is written; without Signatures they are not checked.
 // Rooted serves "--root"; without it the option is refused.
+// The JSON report also examines the libraries each process has loaded
+// (Signatures, when given, identifies and verifies them).
 int RunReportCommand(const std::vector<std::string>& Arguments, IProcessSource& Processes, IVersionApi& Versions,
                      IStandardOutput& Out, std::ostream& Err, ISignatureCheck* Signatures = nullptr,
                      const TRootedVersionApi& Rooted = {});

@@ -3,6 +3,7 @@
 // trust/linux: not checked); the tests supply fakes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -50,6 +51,10 @@ struct TFileKey {
     std::uint64_t Size = 0;
     std::uint64_t LastWrite = 0;  // last write time, in the system's units
     friend bool operator==(const TFileKey&, const TFileKey&) = default;
+};
+
+struct TFileKeyHash {
+    std::size_t operator()(const TFileKey& Identity) const;
 };
 
 class ISignatureCheck {

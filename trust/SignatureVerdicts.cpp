@@ -4,7 +4,7 @@
 
 namespace quorvane {
 
-std::size_t TSignatureVerdicts::THash::operator()(const TFileKey& Identity) const {
+std::size_t TFileKeyHash::operator()(const TFileKey& Identity) const {
     std::size_t Hash = 0;
     for (const std::uint64_t Part : {Identity.Volume, Identity.Index, Identity.Size, Identity.LastWrite})
         Hash = Hash * 1'000'003u ^ std::hash<std::uint64_t>()(Part);

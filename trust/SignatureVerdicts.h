@@ -26,13 +26,9 @@ public:
     std::size_t Size() const;
 
 private:
-    struct THash {
-        std::size_t operator()(const TFileKey& Identity) const;
-    };
-
     ISignatureCheck& FCheck;
     mutable std::mutex FMutex;
-    std::unordered_map<TFileKey, TSignature, THash> FKnown;
+    std::unordered_map<TFileKey, TSignature, TFileKeyHash> FKnown;
 };
 
 }  // namespace quorvane

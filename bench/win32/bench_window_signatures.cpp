@@ -48,7 +48,7 @@ void Pump() {
 
 // Pumps until the window's verdicts have all arrived.
 void UntilVerified(TFrmMain& Form) {
-    while (Form.CheckingSignatures()) {
+    while (Form.AwaitingVerdicts()) {
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
         Pump();
     }

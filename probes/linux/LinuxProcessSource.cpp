@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <ctime>
 #include <dirent.h>
@@ -73,22 +74,26 @@ bool ReadText(const std::string& Path, std::string& Text, int& Error, bool Short
 
 // Hands the file's lines to Line (without their line breaks) until it answers
 // false or the file ends. False when the file cannot be opened or read.
+// Whole: the whole file is wanted, so it is read in large pieces.
 template <typename F>
-bool ReadLines(const std::string& Path, std::string& Buffer, int& Error, F&& Line) {
+bool ReadLines(const std::string& Path, std::string& Buffer, int& Error, F&& Line, bool Whole = false) {
     const int Fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
     if (Fd < 0) {
         Error = errno;
         return false;
     }
     Buffer.clear();
-    // Small reads: the kernel writes only as many lines as a read asks for,
-    // and the lines wanted are mostly the first few.
-    char Chunk[512];  // about six lines of maps: an image's run and the line after it
+    // Small reads unless the whole file is wanted: the kernel writes only as
+    // many lines as a read asks for, and the lines wanted are mostly the
+    // first few (512 bytes are about six lines of maps: an image's run and
+    // the line after it).
+    char Chunk[16384];
+    const std::size_t ChunkSize = Whole ? sizeof Chunk : 512;
     bool Ok = true;
     std::size_t Total = 0;
     bool Wanted = true;
     while (Wanted && Total < kReadLimit) {
-        const ssize_t Got = ReadChunk(Fd, Chunk, sizeof Chunk);
+        const ssize_t Got = ReadChunk(Fd, Chunk, ChunkSize);
         if (Got < 0) {
             Error = errno;
             Ok = false;
@@ -209,6 +214,32 @@ char LocaleTimeSeparator() {
     return Punctuation ? Mark : ':';
 }
 
+std::vector<proc::TPreloadEntry> Resolved(std::vector<std::string> Names) {
+    std::vector<proc::TPreloadEntry> Entries;
+    for (std::string& Name : Names) {
+        proc::TPreloadEntry& Entry = Entries.emplace_back();
+        if (Name.find('/') != std::string::npos) {
+            char Path[PATH_MAX];
+            if (::realpath(Name.c_str(), Path))
+                Entry.Resolved = Path;
+        }
+        Entry.Name = std::move(Name);
+    }
+    return Entries;
+}
+
+// True when Info is the file that a maps line states by device and inode.
+bool IsMappedFile(const struct stat& Info, const proc::TMappedFile& File) {
+    return major(Info.st_dev) == File.Major && minor(Info.st_dev) == File.Minor &&
+           static_cast<std::uint64_t>(Info.st_ino) == File.Inode;
+}
+
+std::string Hex(std::uint64_t Value) {
+    char Digits[17];
+    const auto Result = std::to_chars(Digits, Digits + sizeof Digits, Value, 16);
+    return std::string(Digits, Result.ptr);
+}
+
 std::int32_t SaturatingAdd(std::int32_t A, std::int32_t B) {
     const std::int64_t Sum = static_cast<std::int64_t>(A) + B;
     return Sum > std::numeric_limits<std::int32_t>::max() ? std::numeric_limits<std::int32_t>::max()
@@ -217,8 +248,8 @@ std::int32_t SaturatingAdd(std::int32_t A, std::int32_t B) {
 
 }  // namespace
 
-TLinuxProcessSource::TLinuxProcessSource(std::string ProcRoot)
-    : FRoot(std::move(ProcRoot)), FClockTicks(::sysconf(_SC_CLK_TCK)) {
+TLinuxProcessSource::TLinuxProcessSource(std::string ProcRoot, std::string PreloadFile)
+    : FRoot(std::move(ProcRoot)), FClockTicks(::sysconf(_SC_CLK_TCK)), FPreloadFile(std::move(PreloadFile)) {
     if (FClockTicks <= 0)
         FClockTicks = 100;  // the tick rate Linux has always reported to user space
 }
@@ -287,6 +318,9 @@ void TLinuxProcessSource::EnumerateProcesses(const std::function<void(const TPro
     FWalk.reserve(Ids.size());
     FImageFiles.clear();
     FTimeSeparator.reset();
+    FSystemPreload.clear();
+    if (FListModules && ReadText(FPreloadFile, FBuffer, Error))
+        FSystemPreload = Resolved(proc::PreloadList(FBuffer, true));
 
     std::vector<TProcessEntry> Entries;
     Entries.reserve(Ids.size() + 1);
@@ -344,9 +378,25 @@ bool TLinuxProcessSource::QueryImageFile(std::uint32_t ProcessId, std::string& I
         return false;
     }
     proc::TMappingExtent Mappings(Target);
-    if (!ReadLines(ProcessPath(ProcessId, "maps"), FBuffer, Error,
-                   [&](std::string_view Line) { return Mappings.Feed(Line); }))
+    FMappedId = 0;
+    FMapped.clear();
+    if (FListModules) {
+        // One read of the maps for the image and its libraries.
+        proc::TExecutableMappings Executable(Target);
+        if (!ReadLines(
+                ProcessPath(ProcessId, "maps"), FBuffer, Error,
+                [&](std::string_view Line) {
+                    Mappings.Feed(Line);
+                    Executable.Feed(Line);
+                    return true;
+                },
+                true))
+            return false;
+        FMapped = Executable.Files();
+    } else if (!ReadLines(ProcessPath(ProcessId, "maps"), FBuffer, Error,
+                          [&](std::string_view Line) { return Mappings.Feed(Line); })) {
         return false;
+    }
     // Within a walk the path's stat is shared by the processes that run its file.
     const struct stat* TargetNow = Walked ? ImageFileStat(Target) : nullptr;
     const bool MapsShowThePath = TargetNow && MapsNameFileOf(Mappings, *TargetNow);
@@ -378,6 +428,7 @@ bool TLinuxProcessSource::QueryImageFile(std::uint32_t ProcessId, std::string& I
 
     ImageSize = static_cast<std::uint32_t>(
         std::min<std::uint64_t>(Mappings.Extent(), std::numeric_limits<std::uint32_t>::max()));
+    FMappedId = ProcessId;
     if (AtItsPath) {
         FLastOrigin = TImageOrigin{TImageState::Present, {}};
         ImagePath = Target;
@@ -412,6 +463,92 @@ const struct stat* TLinuxProcessSource::ImageFileStat(const std::string& Path) {
         Found = FImageFiles.emplace(Path, Info).first;
     }
     return Found->second ? &*Found->second : nullptr;
+}
+
+TProcessModules TLinuxProcessSource::QueryModules(std::uint32_t ProcessId) {
+    TProcessModules Result;
+    if (!FListModules)
+        return Result;  // nor is /etc/ld.so.preload read
+    int Error = 0;
+    if (ProcessId != FMappedId) {
+        // Not right after the image query: the maps are read for the libraries alone.
+        std::string Target;
+        if (!ReadLink(ProcessPath(ProcessId, "exe"), Target, Error)) {
+            Result.Problem = SystemErrorText(static_cast<std::uint32_t>(Error));
+            return Result;
+        }
+        proc::TExecutableMappings Executable(Target);
+        if (!ReadLines(
+                ProcessPath(ProcessId, "maps"), FBuffer, Error,
+                [&](std::string_view Line) {
+                    Executable.Feed(Line);
+                    return true;
+                },
+                true)) {
+            Result.Problem = SystemErrorText(static_cast<std::uint32_t>(Error));
+            return Result;
+        }
+        FMapped = Executable.Files();
+    }
+    FMappedId = 0;
+    Result.Listed = true;
+    if (FMapped.empty())
+        return Result;
+
+    std::vector<proc::TPreloadEntry> Environment;
+    if (ReadText(ProcessPath(ProcessId, "environ"), FBuffer, Error, true))
+        Environment = Resolved(proc::PreloadList(proc::PreloadVariable(FBuffer), false));
+    std::optional<bool> SharesView;
+    Result.Modules.reserve(FMapped.size());
+    for (const proc::TMappedFile& File : FMapped) {
+        TLoadedModule& Module = Result.Modules.emplace_back();
+        const bool InMemory = File.Path.starts_with("/memfd:");
+        // A file at the path with the mapping's identity is the library, whatever its name ends with.
+        const struct stat* AtPath = InMemory ? nullptr : ImageFileStat(File.Path);
+        if (InMemory) {
+            Module.State = TImageState::MemoryOnly;
+            Module.Path = proc::ImagePathOf(File.Path, Module.State);
+        } else if (AtPath && IsMappedFile(*AtPath, File)) {
+            Module.State = TImageState::Present;
+            Module.Path = File.Path;
+            Module.ContentPath = File.Path;
+        } else if (EndsWith(File.Path, kDeletedSuffix)) {
+            // Read through the mapping itself; another file may have its path by now.
+            Module.Path = File.Path.substr(0, File.Path.size() - kDeletedSuffix.size());
+            struct stat Info;
+            Module.State = ::stat((ProcessPath(ProcessId, "root") + Module.Path).c_str(), &Info) == 0 ||
+                                   ::stat(Module.Path.c_str(), &Info) == 0
+                               ? TImageState::Replaced
+                               : TImageState::Deleted;
+            Module.ContentPath = ProcessPath(ProcessId, "map_files") + '/' + Hex(File.Start) + '-' + Hex(File.End);
+        } else {
+            // The kernel may state another device than stat shows (btrfs,
+            // overlay); a process of another mount namespace or root folder
+            // sees another file under the path, and is read through its root.
+            Module.State = TImageState::Present;
+            Module.Path = File.Path;
+            if (AtPath && !SharesView)
+                SharesView = SharesOwnView(ProcessId);
+            Module.ContentPath = AtPath && *SharesView ? File.Path : ProcessPath(ProcessId, "root") + File.Path;
+        }
+        const auto Names = [&Module](const proc::TPreloadEntry& Entry) { return NamesLibrary(Entry, Module.Path); };
+        if (std::any_of(Environment.begin(), Environment.end(), Names))
+            Module.Preload = TPreload::Environment;
+        else if (std::any_of(FSystemPreload.begin(), FSystemPreload.end(), Names))
+            Module.Preload = TPreload::SystemFile;
+    }
+    return Result;
+}
+
+bool TLinuxProcessSource::SharesOwnView(std::uint32_t ProcessId) {
+    int Error = 0;
+    if (!FOwnMountNamespace) {
+        FOwnMountNamespace.emplace();
+        ReadLink(FRoot + "/self/ns/mnt", *FOwnMountNamespace, Error);
+    }
+    std::string Namespace;
+    return !FOwnMountNamespace->empty() && ReadLink(ProcessPath(ProcessId, "ns/mnt"), Namespace, Error) &&
+           Namespace == *FOwnMountNamespace && SameFile(ProcessPath(ProcessId, "root"), "/");
 }
 
 std::string TLinuxProcessSource::HostName() {

@@ -30,9 +30,17 @@ namespace quorvane {
 // A process may run another program (exec) between the walk, which names it
 // after its image, and the image query: the query then answers false, with a
 // remark that says so, rather than mix two programs in one record.
+//
+// Loaded libraries: while they are wanted, the image query reads the whole
+// maps file (else only as far as the image's own mappings), and QueryModules
+// answers the files mapped executable besides the image. A library whose file
+// was deleted is read through /proc/ID/map_files (only root may); one that
+// lives in memory only ("/memfd:NAME") has nothing to read. LD_PRELOAD comes
+// from /proc/ID/environ, and PreloadFile (/etc/ld.so.preload) is read once
+// per walk.
 class TLinuxProcessSource final : public IProcessSource {
 public:
-    explicit TLinuxProcessSource(std::string ProcRoot = "/proc");
+    explicit TLinuxProcessSource(std::string ProcRoot = "/proc", std::string PreloadFile = "/etc/ld.so.preload");
     ~TLinuxProcessSource() override;
     TLinuxProcessSource(const TLinuxProcessSource&) = delete;
     TLinuxProcessSource& operator=(const TLinuxProcessSource&) = delete;
@@ -45,6 +53,8 @@ public:
     bool QueryProcessTimes(std::uint32_t ProcessId, std::string& StartTime, std::string& KernelTime,
                            std::string& CpuTime, std::uint32_t& PriorityClass, std::string& Remark) override;
     TProcessTimes LastProcessTimes() override { return FLastTimes; }
+    void ListModules(bool Wanted) override { FListModules = Wanted; }
+    TProcessModules QueryModules(std::uint32_t ProcessId) override;
     std::string HostName() override;
 
 private:
@@ -65,10 +75,14 @@ private:
     // The name as the walk hands it on: from the exe link, else argv[0], else comm.
     std::string ProcessName(std::uint32_t ProcessId, const TWalkFacts& Facts);
     TWalkFacts* WalkFactsOf(std::uint32_t ProcessId);
-    // stat of an image path, asked once per walk (many processes share an image); null when it fails.
+    // stat of the path of an image or a library, asked once per walk (many
+    // processes share them); null when it fails.
     const struct stat* ImageFileStat(const std::string& Path);
     std::optional<std::uint64_t> BootTime();
     void CloseImageDescriptor();
+    // True when the process sees the files under the paths this program sees
+    // them: the same mount namespace and root folder.
+    bool SharesOwnView(std::uint32_t ProcessId);
 
     std::string FRoot;
     long FClockTicks;  // clock ticks per second of the times in /proc/ID/stat
@@ -80,6 +94,13 @@ private:
     std::unordered_map<std::string, std::optional<struct stat>> FImageFiles;
     std::optional<char> FTimeSeparator;  // of the locale, asked once per walk
     int FImageDescriptor = -1;  // the image that FLastOrigin.ContentPath names
+    std::string FPreloadFile;
+    bool FListModules = false;
+    // Of the last successful image query while modules are wanted.
+    std::uint32_t FMappedId = 0;
+    std::vector<proc::TMappedFile> FMapped;
+    std::vector<proc::TPreloadEntry> FSystemPreload;  // read once per walk
+    std::optional<std::string> FOwnMountNamespace;  // asked once
 };
 
 }  // namespace quorvane

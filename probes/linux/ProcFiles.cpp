@@ -112,50 +112,92 @@ int OnlineProcessors(std::string_view ProcStat) {
     return Count;
 }
 
-TMappingExtent::TMappingExtent(std::string_view ImagePath) : FWanted(MapsPathText(ImagePath)) {}
+namespace {
 
-bool TMappingExtent::Feed(std::string_view Line) {
-    if (FEnded)
-        return false;
-    // "start-end perms offset dev inode   path"
+// The columns of one line of a maps file: "start-end perms offset dev inode   path".
+struct TMapsLine {
+    std::uint64_t Start = 0;
+    std::uint64_t End = 0;
+    std::string_view Permissions;
+    std::string_view Device;
+    std::string_view Inode;
+    std::string_view Path;  // empty for a mapping without a path
+};
+
+// False for a line of fewer than five columns or with a malformed range.
+bool SplitMapsLine(std::string_view Line, TMapsLine& Out) {
     std::string_view Rest = Line;
-    std::string_view Range, Device, Inode;
+    std::string_view Range;
     for (int Column = 0; Column < 5; ++Column) {
         const std::size_t Blank = Rest.find(' ');
         if (Blank == std::string_view::npos && Column < 4)
-            return true;
+            return false;
+        const std::string_view Field = Rest.substr(0, Blank);
         if (Column == 0)
-            Range = Rest.substr(0, Blank);
+            Range = Field;
+        else if (Column == 1)
+            Out.Permissions = Field;
         else if (Column == 3)
-            Device = Rest.substr(0, Blank);
+            Out.Device = Field;
         else if (Column == 4)
-            Inode = Rest.substr(0, Blank);
+            Out.Inode = Field;
         // A mapping without a path ends with its inode.
         Rest.remove_prefix(Blank == std::string_view::npos ? Rest.size() : Blank + 1);
     }
     while (!Rest.empty() && Rest.front() == ' ')
         Rest.remove_prefix(1);
+    Out.Path = Rest;
     const std::size_t Dash = Range.find('-');
-    std::uint64_t Start = 0, End = 0;
-    if (Dash == std::string_view::npos || !ParseNumber(Range.substr(0, Dash), Start, 16) ||
-        !ParseNumber(Range.substr(Dash + 1), End, 16) || End < Start)
+    return Dash != std::string_view::npos && ParseNumber(Range.substr(0, Dash), Out.Start, 16) &&
+           ParseNumber(Range.substr(Dash + 1), Out.End, 16) && Out.End >= Out.Start;
+}
+
+// "major:minor" in hexadecimal, and the inode in decimal.
+bool ParseFileIdentity(const TMapsLine& Line, std::uint32_t& Major, std::uint32_t& Minor, std::uint64_t& Inode) {
+    const std::size_t Colon = Line.Device.find(':');
+    return Colon != std::string_view::npos && ParseNumber(Line.Device.substr(0, Colon), Major, 16) &&
+           ParseNumber(Line.Device.substr(Colon + 1), Minor, 16) && ParseNumber(Line.Inode, Inode);
+}
+
+// The path a maps line names, with its line breaks read back.
+std::string PathOfMapsText(std::string_view Text) {
+    std::string Path;
+    Path.reserve(Text.size());
+    for (std::size_t I = 0; I < Text.size(); ++I) {
+        if (Text.substr(I, 4) == "\\012") {
+            Path += '\n';
+            I += 3;
+        } else {
+            Path += Text[I];
+        }
+    }
+    return Path;
+}
+
+}  // namespace
+
+TMappingExtent::TMappingExtent(std::string_view ImagePath) : FWanted(MapsPathText(ImagePath)) {}
+
+bool TMappingExtent::Feed(std::string_view Line) {
+    if (FEnded)
+        return false;
+    TMapsLine Fields;
+    if (!SplitMapsLine(Line, Fields))
         return true;
-    if (Rest != FWanted) {
-        if (!FStarted && !Rest.empty() && Rest.front() == '/')
+    if (Fields.Path != FWanted) {
+        if (!FStarted && !Fields.Path.empty() && Fields.Path.front() == '/')
             ++FFilesBefore;
         FEnded = FStarted;
         return !FEnded;
     }
     if (!FStarted) {
         FStarted = true;
-        FLowest = Start;
-        FHighest = End;
-        const std::size_t Colon = Device.find(':');
-        FHasIdentity = Colon != std::string_view::npos && ParseNumber(Device.substr(0, Colon), FMajor, 16) &&
-                       ParseNumber(Device.substr(Colon + 1), FMinor, 16) && ParseNumber(Inode, FInode);
+        FLowest = Fields.Start;
+        FHighest = Fields.End;
+        FHasIdentity = ParseFileIdentity(Fields, FMajor, FMinor, FInode);
     } else {
-        FLowest = std::min(FLowest, Start);
-        FHighest = std::max(FHighest, End);
+        FLowest = std::min(FLowest, Fields.Start);
+        FHighest = std::max(FHighest, Fields.End);
     }
     return true;
 }
@@ -173,6 +215,70 @@ std::uint64_t MappingExtent(std::string_view Maps, std::string_view ImagePath) {
     TMappingExtent Extent(ImagePath);
     ForEachLine(Maps, [&](std::string_view Line) { Extent.Feed(Line); });
     return Extent.Extent();
+}
+
+TExecutableMappings::TExecutableMappings(std::string_view ImagePath) : FImage(MapsPathText(ImagePath)) {}
+
+void TExecutableMappings::Feed(std::string_view Line) {
+    TMapsLine Fields;
+    if (!SplitMapsLine(Line, Fields) || Fields.Permissions.size() < 3 || Fields.Permissions[2] != 'x' ||
+        Fields.Path.empty() || Fields.Path.front() != '/' || Fields.Path == FImage)
+        return;
+    TMappedFile File;
+    if (!ParseFileIdentity(Fields, File.Major, File.Minor, File.Inode))
+        return;
+    File.Path = PathOfMapsText(Fields.Path);
+    for (const TMappedFile& Known : FFiles)
+        if (Known.Inode == File.Inode && Known.Major == File.Major && Known.Minor == File.Minor &&
+            Known.Path == File.Path)
+            return;
+    File.Start = Fields.Start;
+    File.End = Fields.End;
+    FFiles.push_back(std::move(File));
+}
+
+std::vector<std::string> PreloadList(std::string_view Text, bool Comments) {
+    std::vector<std::string> Entries;
+    std::string Entry;
+    bool InComment = false;
+    for (const char C : Text) {
+        if (InComment) {
+            InComment = C != '\n';
+            continue;
+        }
+        if (Comments && C == '#') {
+            InComment = true;
+        } else if (C != ' ' && C != '\t' && C != '\n' && C != ':') {
+            Entry += C;
+            continue;
+        }
+        if (!Entry.empty())
+            Entries.push_back(std::move(Entry));
+        Entry.clear();
+    }
+    if (!Entry.empty())
+        Entries.push_back(std::move(Entry));
+    return Entries;
+}
+
+bool NamesLibrary(const TPreloadEntry& Entry, std::string_view Path) {
+    if (Entry.Name.find('/') == std::string::npos)
+        return LastComponent(Path) == Entry.Name;
+    return Entry.Name == Path || (!Entry.Resolved.empty() && Entry.Resolved == Path);
+}
+
+std::string_view PreloadVariable(std::string_view Environment) {
+    constexpr std::string_view kName = "LD_PRELOAD=";
+    while (!Environment.empty()) {
+        const std::size_t End = Environment.find('\0');
+        const std::string_view Entry = Environment.substr(0, End);
+        if (StartsWith(Entry, kName))
+            return Entry.substr(kName.size());
+        if (End == std::string_view::npos)
+            break;
+        Environment.remove_prefix(End + 1);
+    }
+    return {};
 }
 
 std::uint32_t PriorityClassOf(std::uint32_t Policy, std::int64_t Nice) {

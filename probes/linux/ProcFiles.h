@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "catalogue/ProcessSource.h"
 
@@ -76,6 +77,51 @@ private:
 
 // The extent of a whole maps text.
 std::uint64_t MappingExtent(std::string_view Maps, std::string_view ImagePath);
+
+// A file that a process maps executable, as its maps file names it.
+struct TMappedFile {
+    std::string Path;  // a line break, which the kernel writes as "\012", read back
+    std::uint32_t Major = 0;  // the device and inode that the kernel states
+    std::uint32_t Minor = 0;
+    std::uint64_t Inode = 0;
+    std::uint64_t Start = 0;  // its first executable mapping, which /proc/ID/map_files/START-END names
+    std::uint64_t End = 0;
+};
+
+// The files other than the image that the lines of a maps file map
+// executable (shared objects, and whatever else is mapped so), each once by
+// path and identity, in the order of their first executable mapping.
+// ImagePath is the image as the exe link names it. Malformed lines and
+// mappings without a file are left out.
+class TExecutableMappings {
+public:
+    explicit TExecutableMappings(std::string_view ImagePath);
+    void Feed(std::string_view Line);
+    const std::vector<TMappedFile>& Files() const { return FFiles; }
+
+private:
+    std::string FImage;  // as the maps file writes it
+    std::vector<TMappedFile> FFiles;
+};
+
+// The libraries that a list of preloaded libraries names, split as the
+// dynamic loader splits it: at blanks, tabs, line breaks and colons. In
+// /etc/ld.so.preload (Comments) a "#" starts a comment that ends with its line.
+std::vector<std::string> PreloadList(std::string_view Text, bool Comments);
+
+// A preloaded library as its list names it, and the file that the name
+// opens (empty for a bare name, which the loader looks for in its folders).
+struct TPreloadEntry {
+    std::string Name;
+    std::string Resolved;
+};
+
+// True when Entry names the library loaded from Path.
+bool NamesLibrary(const TPreloadEntry& Entry, std::string_view Path);
+
+// The LD_PRELOAD list of an environment as /proc/ID/environ holds it
+// ("NAME=value" entries ended by NULs); empty when it has none.
+std::string_view PreloadVariable(std::string_view Environment);
 
 // The Windows priority class that a scheduling policy and nice value stand for.
 std::uint32_t PriorityClassOf(std::uint32_t Policy, std::int64_t Nice);

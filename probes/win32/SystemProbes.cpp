@@ -135,6 +135,8 @@ public:
 
     TProcessTimes LastProcessTimes() override { return FLastTimes; }
 
+    TProcessModules QueryModules(std::uint32_t ProcessId) override { return win32::QueryModules(ProcessId); }
+
     std::string HostName() override {
         char Name[256] = {};
         DWORD Size = sizeof Name;
@@ -213,6 +215,42 @@ bool QueryImageFile(std::uint32_t ProcessId, std::string& ImagePath, std::uint32
     if (Snapshot)
         Calls.CloseHandle(Snapshot);
     return Found;
+}
+
+TProcessModules QueryModules(std::uint32_t ProcessId) {
+    TWin32Calls& Calls = Win32Calls();
+    TProcessModules Result;
+    HANDLE Snapshot = INVALID_HANDLE_VALUE;
+    DWORD Error = 0;
+    // While the process loads or unloads a module the snapshot may fail with
+    // ERROR_BAD_LENGTH; it is taken again.
+    for (int Attempt = 0; Attempt < 3 && Snapshot == INVALID_HANDLE_VALUE; ++Attempt) {
+        Snapshot = tlhelp32::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, ProcessId);
+        Error = Snapshot == INVALID_HANDLE_VALUE ? Calls.GetLastError() : 0;
+        if (Error != ERROR_BAD_LENGTH)
+            break;
+    }
+    if (Snapshot == INVALID_HANDLE_VALUE) {
+        Result.Problem = SystemErrorText(Error);
+        return Result;
+    }
+    if (!Snapshot)  // the unbound wrapper: nothing to list
+        return Result;
+    MODULEENTRY32 Module{};
+    Module.dwSize = sizeof Module;
+    if (!tlhelp32::Module32First(Snapshot, &Module)) {
+        Result.Problem = SystemErrorText(Calls.GetLastError());
+    } else {
+        // The first entry is the main module: the image itself.
+        Result.Listed = true;
+        while (tlhelp32::Module32Next(Snapshot, &Module)) {
+            TLoadedModule& Loaded = Result.Modules.emplace_back();
+            Loaded.Path = NormaliseImagePath(FixedText(Module.szExePath, sizeof Module.szExePath), WindowsDirectory);
+            Loaded.ContentPath = Loaded.Path;
+        }
+    }
+    Calls.CloseHandle(Snapshot);
+    return Result;
 }
 
 std::string WindowsDirectory() {

@@ -27,6 +27,11 @@ void EnumerateProcesses(const std::function<void(const TProcessEntry&)>& Visit);
 // writes nothing at all.
 bool QueryImageFile(std::uint32_t ProcessId, std::string& ImagePath, std::uint32_t& ImageSize, std::string& Remark);
 
+// The modules loaded into the process besides its main module, from a
+// snapshot of its 64-bit and 32-bit modules. A failed snapshot or first
+// entry leaves the list unread, with the system's message as its problem.
+TProcessModules QueryModules(std::uint32_t ProcessId);
+
 // The Windows directory with a trailing backslash; "C:\Windows\" when the
 // shell does not tell it. Asked anew on every call.
 std::string WindowsDirectory();

@@ -76,4 +76,9 @@ BOOL Module32First(HANDLE Snapshot, MODULEENTRY32* Entry) {
     return Function ? Function(Snapshot, Entry) : FALSE;
 }
 
+BOOL Module32Next(HANDLE Snapshot, MODULEENTRY32* Entry) {
+    const auto Function = SlotAs<TModuleWalk>(tsModule32Next);
+    return Function ? Function(Snapshot, Entry) : FALSE;
+}
+
 }  // namespace quorvane::win32::tlhelp32

@@ -53,5 +53,6 @@ HANDLE CreateToolhelp32Snapshot(DWORD Flags, DWORD ProcessId);
 BOOL Process32First(HANDLE Snapshot, PROCESSENTRY32* Entry);
 BOOL Process32Next(HANDLE Snapshot, PROCESSENTRY32* Entry);
 BOOL Module32First(HANDLE Snapshot, MODULEENTRY32* Entry);
+BOOL Module32Next(HANDLE Snapshot, MODULEENTRY32* Entry);
 
 }  // namespace quorvane::win32::tlhelp32

@@ -26,6 +26,7 @@ struct TFakeProcess {
     // The same times as numbers: 2026-12-07 09:00:00.250 UTC, 2.5 s and 1 s.
     TProcessTimes Times{134'411'076'002'500'000, 25'000'000, 10'000'000};
     std::optional<std::string> TimesRemark;
+    TProcessModules Modules;  // as QueryModules answers it
 };
 
 inline TFakeProcess Process(std::string Name, std::uint32_t Id, std::uint32_t ParentId, std::int32_t Threads = 1) {
@@ -49,6 +50,8 @@ public:
     std::string Host;
     std::vector<std::uint32_t> ImageQueries;  // process ids, in call order
     std::vector<std::uint32_t> TimeQueries;
+    std::vector<std::uint32_t> ModuleQueries;
+    bool ModulesWanted = false;  // as the last ListModules set it
 
     std::string EnableDebugPrivilege() override { return PrivilegeStatus; }
 
@@ -99,6 +102,14 @@ public:
     }
 
     TProcessTimes LastProcessTimes() override { return FLastTimes; }
+
+    void ListModules(bool Wanted) override { ModulesWanted = Wanted; }
+
+    TProcessModules QueryModules(std::uint32_t Id) override {
+        ModuleQueries.push_back(Id);
+        const TFakeProcess* P = Find(Id);
+        return P ? P->Modules : TProcessModules{};
+    }
 
 private:
     const TFakeProcess* Find(std::uint32_t Id) const {

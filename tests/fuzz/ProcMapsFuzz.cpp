@@ -1,5 +1,7 @@
 // /proc/ID/maps and the image path looked for in it: the input's first line
-// is the path, the rest the maps text, fed whole and line by line.
+// is the path, the rest the maps text, fed whole and line by line, and for the
+// libraries besides the image; the same text as a preload list and as an
+// environment.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -32,14 +34,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     const std::string_view Maps = Break == std::string_view::npos ? std::string_view() : Text.substr(Break + 1);
     const std::uint64_t Whole = MappingExtent(Maps, Path);
     TMappingExtent Fed(Path);
+    TExecutableMappings Libraries(Path);
+    bool Running = true;
     for (std::size_t Begin = 0; Begin < Maps.size();) {
         const std::size_t End = std::min(Maps.find('\n', Begin), Maps.size());
-        if (!Fed.Feed(Maps.substr(Begin, End - Begin)))
-            break;
+        Running = Running && Fed.Feed(Maps.substr(Begin, End - Begin));
+        Libraries.Feed(Maps.substr(Begin, End - Begin));
         Begin = End + 1;
     }
     // Both ways of reading must agree.
     if (Fed.Extent() != Whole)
         __builtin_trap();
+    for (const TMappedFile& File : Libraries.Files())
+        if (File.Path.empty() || File.Path.front() != '/' || File.End < File.Start)
+            __builtin_trap();
+    for (const std::string& Entry : PreloadList(Text, true))
+        if (Entry.empty() || Entry.find_first_of(" \t\n:#") != std::string::npos)
+            __builtin_trap();
+    for (const std::string& Entry : PreloadList(PreloadVariable(Text), false))
+        NamesLibrary(TPreloadEntry{Entry, {}}, Path);
     return 0;
 }

@@ -103,7 +103,8 @@ TEST_F(ReportCommandTest, WrongArgumentsAreRefusedWithExitCodeTwo) {
     const std::vector<std::vector<std::string>> Wrong = {
         {"-x"}, {"--bogus"}, {"--files"}, {"a.txt", "b.txt"}, {"a.txt", "--files", "/bin/sh"}, {"--", "a", "b"},
         {"--root", "/srv/image"}, {"--files", "--root"}, {"--root=", "--files", "/bin/sh"},
-        {"--root", "/srv/image", "--files", "/bin/sh"}};  // no back-end for another system's files
+        {"--root", "/srv/image", "--files", "/bin/sh"},  // no back-end for another system's files
+        {"--modules"}, {"--json", "--modules", "--files", "/bin/sh"}};
     for (const auto& Arguments : Wrong) {
         EXPECT_EQ(Run(Arguments), kExitUsage) << Arguments[0];
         EXPECT_TRUE(Out.Text.empty());
@@ -118,7 +119,7 @@ TEST_F(ReportCommandTest, WrongArgumentsAreRefusedWithExitCodeTwo) {
 
 TEST_F(ReportCommandTest, HelpExplainsBothForms) {
     ASSERT_EQ(Run({"--help"}), kExitSuccess);
-    EXPECT_NE(Out.Text.find("quorvane-report [--json] [DATEI | -]"), std::string::npos);
+    EXPECT_NE(Out.Text.find("quorvane-report [--json [--modules]] [DATEI | -]"), std::string::npos);
     EXPECT_NE(Out.Text.find("quorvane-report --files [--json] [--root VERZEICHNIS] PFAD..."), std::string::npos);
     EXPECT_NE(Out.Text.find("sich eine Datei von --files nicht untersuchen lässt"), std::string::npos);
     EXPECT_TRUE(Err.str().empty());

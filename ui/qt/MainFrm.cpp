@@ -131,9 +131,14 @@ TFrmMain::TFrmMain(IProcessSource& Source, IVersionApi& VersionApi, TFrmMainServ
         FServices.ExitPageDirectory = ExitPageFolder(Q(*FServices.ProgramDirectory), QStringLiteral(QUORVANE_DATA_FROM_BIN));
     FIcons.SetPeIconReader(FServices.PeIconReader);
     FCatalogue = std::make_unique<TCatalogue>(Source, StVersionInfo, &FIcons);
+    FCatalogue->ListModules(true);
     if (!FServices.Signatures)
         FServices.Signatures = CreateSystemSignatureCheck();
-    FSignatureVerdicts = std::make_unique<TSignatureVerdicts>(*FServices.Signatures);
+    if (!FServices.ModuleVersions)
+        FServices.ModuleVersions = CreateSystemVersionApi();
+    FLateVerdicts = std::make_unique<TLateVerdicts>(*FCatalogue, *FServices.Signatures, *FServices.ModuleVersions, [this] {
+        QMetaObject::invokeMethod(this, [this] { VerdictsArrived(); }, Qt::QueuedConnection);
+    });
 
     setObjectName(QStringLiteral("FrmMain"));
     setWindowTitle(Q(LoadStr(TStringId::sAppTitle)));
@@ -262,7 +267,7 @@ TFrmMain::TFrmMain(IProcessSource& Source, IVersionApi& VersionApi, TFrmMainServ
 }
 
 TFrmMain::~TFrmMain() {
-    FSignatureWorker.reset();
+    FLateVerdicts->Stop();
     // The tree entries point into the catalogue: remove them first.
     TreeView->blockSignals(true);
     TreeView->clear();
@@ -467,7 +472,7 @@ void TFrmMain::btnReloadClick() {
     const TReloadStatus Status = FCatalogue->ReloadCatalogue();
     StatusBar->SetPanelText(2, Q(Status.PrivilegeStatus));
     ReloadStepDone(TReloadStep::Catalogued);
-    CheckSignatures();  // before the tree is filled: its tooltips say so
+    FLateVerdicts->Start();  // before the tree is filled: its tooltips say what is pending
     FillTree();
     ReloadStepDone(TReloadStep::Filled);
     ExpandTree();
@@ -539,24 +544,15 @@ void TFrmMain::TreeViewCustomDrawItem(QTreeWidgetItem* Node, bool Selected, QCol
 
 void TFrmMain::TreeViewEditing(QTreeWidgetItem*, bool& AllowEdit) { AllowEdit = false; }
 
-void TFrmMain::CheckSignatures() {
-    if (!FSignatureVerdicts->Checks())
-        return;
-    if (!FSignatureWorker)
-        FSignatureWorker = std::make_unique<TSignatureWorker>(*FSignatureVerdicts, [this] {
-            QMetaObject::invokeMethod(this, [this] { SignaturesArrived(); }, Qt::QueuedConnection);
-        });
-    FSignatureWorker->Start(FCatalogue->AwaitSignatures());
-}
-
-void TFrmMain::SignaturesArrived() {
-    for (const auto& [File, Signature] : FSignatureWorker->TakeVerdicts())
-        for (const std::size_t Index : FCatalogue->SetSignature(File, Signature)) {
-            const QString Explanation = Q(FCatalogue->Node(Index).Data()->Explanation);
-            FItems[Index]->setToolTip(0, Explanation);
-            if (FItems[Index]->isSelected())  // the title shows its process
-                pnlTitle->setToolTip(Explanation);
-        }
+void TFrmMain::VerdictsArrived() {
+    for (const std::size_t Index : FLateVerdicts->Deliver()) {
+        if (Index >= FItems.size())
+            continue;
+        const QString Explanation = Q(FCatalogue->Node(Index).Data()->Explanation);
+        FItems[Index]->setToolTip(0, Explanation);
+        if (FItems[Index]->isSelected())  // the title shows its process
+            pnlTitle->setToolTip(Explanation);
+    }
 }
 
 // ---------------------------------------------------------------- sheet

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "catalogue/Catalogue.h"
-#include "trust/SignatureWorker.h"
+#include "catalogue/LateVerdicts.h"
 #include "ui/qt/Controls.h"
 #include "ui/qt/IconSink.h"
 #include "ui/rules/FormLayout.h"
@@ -46,6 +46,8 @@ struct TFrmMainServices {
     TPeIconReader PeIconReader;  // icons of Windows executables; none when empty
     QStringList ApplicationDirs;  // folders of desktop entries; the standard ones when empty
     std::shared_ptr<ISignatureCheck> Signatures;  // the image files' signatures, checked off the window's thread
+    // Reads the loaded libraries' version data and packages off the window's thread.
+    std::shared_ptr<IVersionApi> ModuleVersions;
 };
 
 // The folder of the exit page for a program in ProgramDirectory: beside the
@@ -128,8 +130,8 @@ public:
     const TCatalogueNode* NodeOf(const QTreeWidgetItem* Item) const;
     // The tree entry of the catalogue node at tree-order position Index.
     QTreeWidgetItem* ItemAt(std::size_t Index) const;
-    // True while verdicts on the signatures of the last reload's files are being computed.
-    bool CheckingSignatures() const { return FSignatureWorker && FSignatureWorker->Busy(); }
+    // True while verdicts on the last reload's files (signatures, loaded libraries) are being computed.
+    bool AwaitingVerdicts() const { return FLateVerdicts->Busy(); }
 
 protected:
     void showEvent(QShowEvent* Event) override;
@@ -148,15 +150,13 @@ private:
     void FillTree();
     void ExpandTree();
     void ReloadStepDone(TReloadStep Step);
-    // After a reload: every record's signature pending, the verdicts computed off this thread.
-    void CheckSignatures();
-    void SignaturesArrived();
+    // The verdicts that arrived since the last call, into the records and their tooltips.
+    void VerdictsArrived();
 
     TFrmMainServices FServices;
     TQtIconSink FIcons;
     std::unique_ptr<TCatalogue> FCatalogue;
-    std::unique_ptr<TSignatureVerdicts> FSignatureVerdicts;  // kept across reloads
-    std::unique_ptr<TSignatureWorker> FSignatureWorker;
+    std::unique_ptr<TLateVerdicts> FLateVerdicts;  // computed after each reload, kept across reloads
     std::vector<QTreeWidgetItem*> FItems;  // by tree-order position
     const TFormMetrics FMetrics;  // as designed: Qt scales the window's pixels itself
     // pnlMain's width as the user left it; the layout gives it less while the window is too narrow.

@@ -23,7 +23,7 @@ namespace quorvane::win32 {
 namespace {
 
 constexpr UINT kIdmAbout = 0xF200;
-constexpr UINT kSignaturesArrived = WM_APP + 1;  // posted by the signature worker
+constexpr UINT kVerdictsArrived = WM_APP + 1;  // posted by the workers of the late verdicts
 constexpr char kWindowClass[] = "TFrmMain";
 constexpr DWORD kWindowStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 constexpr COLORREF kMemoBackground = RGB(255, 255, 224);
@@ -154,13 +154,18 @@ TFrmMain::TFrmMain(IProcessSource& Source, IVersionApi& VersionApi, TFrmMainServ
         FServices.ProgramDirectory = RunningProgramDirectory();
     if (!FServices.Signatures)
         FServices.Signatures = CreateSystemSignatureCheck();
-    FSignatureVerdicts = std::make_unique<TSignatureVerdicts>(*FServices.Signatures);
+    if (!FServices.ModuleVersions)
+        FServices.ModuleVersions = CreateSystemVersionApi();
 
     INITCOMMONCONTROLSEX Controls{sizeof Controls, ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&Controls);
     FRichEditLibrary.Reset(::LoadLibraryA("msftedit.dll"));
     FIcons = std::make_unique<TIcons>(*this);
     FCatalogue = std::make_unique<TCatalogue>(FSource, StVersionInfo, FIcons.get());
+    FCatalogue->ListModules(true);
+    // Posted only after a reload, when the window exists.
+    FLateVerdicts = std::make_unique<TLateVerdicts>(*FCatalogue, *FServices.Signatures, *FServices.ModuleVersions,
+                                                    [this] { ::PostMessageA(FHandle, kVerdictsArrived, 0, 0); });
 
     SaveDialog.Filter = LoadStr(TStringId::sReportFilter);
     SaveDialog.Title = LoadStr(TStringId::sReportDialogTitle);
@@ -199,7 +204,7 @@ TFrmMain::TFrmMain(IProcessSource& Source, IVersionApi& VersionApi, TFrmMainServ
 }
 
 TFrmMain::~TFrmMain() {
-    FSignatureWorker.reset();
+    FLateVerdicts->Stop();
     if (FHandle)
         ::DestroyWindow(FHandle);
 }
@@ -409,8 +414,8 @@ LRESULT TFrmMain::HandleMessage(UINT Message, WPARAM wParam, LPARAM lParam) {
         HANDLE_MSG(FHandle, WM_GETMINMAXINFO, OnGetMinMaxInfo);
         HANDLE_MSG(FHandle, WM_ACTIVATE, OnActivate);
         HANDLE_MSG(FHandle, WM_SETFOCUS, OnSetFocus);
-    case kSignaturesArrived:
-        SignaturesArrived();
+    case kVerdictsArrived:
+        VerdictsArrived();
         return 0;
     case WM_DPICHANGED:
         OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
@@ -478,7 +483,7 @@ void TFrmMain::OnClose(HWND Window) {
 void TFrmMain::OnDestroy(HWND) {
     // The tree goes with the window; what it reports on its way is of no interest.
     FTreeEventsHeld = true;
-    FSignatureWorker.reset();
+    FLateVerdicts->Stop();
     if (FServices.EndsApplication)
         ::PostQuitMessage(0);
 }
@@ -681,24 +686,13 @@ void TFrmMain::btnReloadClick() {
     // hides the help and leaves the sheet as it is.
     if (HadSelection)
         TreeViewChange();
-    CheckSignatures();
+    if (FHandle)
+        FLateVerdicts->Start();
     ::SetCursor(Previous);
 }
 
-void TFrmMain::CheckSignatures() {
-    if (!FSignatureVerdicts->Checks() || !FHandle)
-        return;
-    if (!FSignatureWorker)
-        FSignatureWorker = std::make_unique<TSignatureWorker>(
-            *FSignatureVerdicts, [Window = FHandle] { ::PostMessageA(Window, kSignaturesArrived, 0, 0); });
-    FSignatureWorker->Start(FCatalogue->AwaitSignatures());
-}
-
-void TFrmMain::SignaturesArrived() {
-    if (!FSignatureWorker)
-        return;
-    for (const auto& [File, Signature] : FSignatureWorker->TakeVerdicts())
-        FCatalogue->SetSignature(File, Signature);
+void TFrmMain::VerdictsArrived() {
+    FLateVerdicts->Deliver();
     // The title's tooltip follows its process; a tip on show takes its new text.
     const auto Selected = reinterpret_cast<HTREEITEM>(::SendMessageA(TreeView, TVM_GETNEXTITEM, TVGN_CARET, 0));
     if (const TCatalogueNode* Node = NodeOf(Selected); Node && Node->Data())

@@ -15,7 +15,7 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/Color.h"
 #include "probes/win32/SystemProbes.h"
-#include "trust/SignatureWorker.h"
+#include "catalogue/LateVerdicts.h"
 #include "ui/rules/FormLayout.h"
 #include "ui/win32/Controls.h"
 #include "ui/win32/Handles.h"
@@ -50,6 +50,8 @@ struct TFrmMainServices {
     bool EndsApplication = false;  // the message loop ends with the window
     // Verifies the image files' signatures (Authenticode), off the window's thread.
     std::shared_ptr<ISignatureCheck> Signatures;
+    // Reads the loaded libraries' version data off the window's thread.
+    std::shared_ptr<IVersionApi> ModuleVersions;
 };
 
 class TFrmMain {
@@ -119,8 +121,8 @@ public:
     HFONT TitleFont() const { return FTitleFont.Get(); }
     // Width of pnlMain as the splitter leaves it; a narrow window shows it narrower.
     int MainWidth() const { return FMainWidth; }
-    // True while verdicts on the signatures of the last reload's files are being computed.
-    bool CheckingSignatures() const { return FSignatureWorker && FSignatureWorker->Busy(); }
+    // True while verdicts on the last reload's files (signatures, loaded libraries) are being computed.
+    bool AwaitingVerdicts() const { return FLateVerdicts->Busy(); }
 
     static LRESULT CALLBACK WindowProc(HWND Window, UINT Message, WPARAM wParam, LPARAM lParam);
 
@@ -156,9 +158,8 @@ private:
     void WriteIntroText();
     void FillTree();
     void ClearTree();
-    // After a reload: every record's signature pending, the verdicts computed off this thread.
-    void CheckSignatures();
-    void SignaturesArrived();
+    // The verdicts that arrived since the last call, into the records and the title's tooltip.
+    void VerdictsArrived();
     LRESULT TreeCustomDraw(NMTVCUSTOMDRAW* Draw);
     void CreateToolTips();
     // The text of a tooltip's tool: the explanation of the entry under the mouse or of the title.
@@ -185,8 +186,7 @@ private:
     TIconHandle FIconSmall;
     std::unique_ptr<TIcons> FIcons;
     std::unique_ptr<TCatalogue> FCatalogue;
-    std::unique_ptr<TSignatureVerdicts> FSignatureVerdicts;  // kept across reloads
-    std::unique_ptr<TSignatureWorker> FSignatureWorker;  // while the window exists
+    std::unique_ptr<TLateVerdicts> FLateVerdicts;  // computed after each reload, kept across reloads
     std::vector<HTREEITEM> FItems;  // by tree-order position
     HTREEITEM FItemUnderMouse = nullptr;
     std::string FTitleExplanation;

@@ -83,6 +83,7 @@ void TFakeProcRoot::Add(const TFakeProcess& P) {
                                          "\nPPid:\t" + std::to_string(P.ParentId) + "\nThreads:\t" +
                                          std::to_string(P.Threads) + "\nVmRSS:\t    1000 kB\n");
     WriteFile(Folder / "cmdline", P.CommandLine);
+    WriteFile(Folder / "environ", P.Environment);
     if (P.HasMaps)
         WriteFile(Folder / "maps", P.Maps);
     if (P.Exe)

@@ -22,6 +22,7 @@ struct TFakeProcess {
     std::optional<std::string> Exe;  // target of the exe link; no link when absent
     std::string CommandLine;  // NUL-separated arguments
     std::string Maps;
+    std::string Environment;  // NUL-separated "NAME=value" entries
     bool HasStat = true;
     bool HasStatus = true;
     bool HasMaps = true;

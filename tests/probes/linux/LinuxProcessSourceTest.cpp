@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <vector>
 
@@ -247,6 +250,78 @@ TEST_F(FakeProcTest, ImageSizeIsTheExtentOfTheImagesOwnMappings) {
     Fake.Add(Unmapped);
     ASSERT_TRUE(Source.QueryImageFile(22, Path, Size, Remark));
     EXPECT_EQ(Size, 0u);
+}
+
+TEST_F(FakeProcTest, LoadedLibrariesComeFromTheSameReadOfTheMaps) {
+    const std::string Image = Fake.AddFile("server");
+    const std::string Here = Fake.AddFile("libhere.so");
+    const std::string Replaced = Fake.AddFile("libreplaced.so");
+    const std::string Elsewhere = Fake.AddFile("libelsewhere.so");
+    struct stat Info;
+    ASSERT_EQ(::stat(Here.c_str(), &Info), 0);
+    char Identity[64];
+    std::snprintf(Identity, sizeof Identity, " r-xp 0 %x:%x %llu ", major(Info.st_dev), minor(Info.st_dev),
+                  static_cast<unsigned long long>(Info.st_ino));
+    TFakeProcess P = Process(21, 1, "server");
+    P.Exe = Image;
+    P.Maps = TFakeProcRoot::MapsLine(0x1000, 0x3000, Image) +
+             "3000-4000" + Identity + Here + "\n" +  // the file at its path
+             TFakeProcRoot::MapsLine(0x4000, 0x5000, Replaced + " (deleted)") +
+             TFakeProcRoot::MapsLine(0x5000, 0x6000, "/tmp/gone.so (deleted)") +
+             TFakeProcRoot::MapsLine(0x6000, 0x7000, "/memfd:hook (deleted)") +
+             TFakeProcRoot::MapsLine(0x7000, 0x8000, Elsewhere) +  // another file under the path
+             TFakeProcRoot::MapsLine(0x8000, 0x9000, "/opt/libsystem.so") +
+             TFakeProcRoot::MapsLine(0x9000, 0xa000, Image);
+    P.Environment = std::string("HOME=/root\0LD_PRELOAD=libhere.so:/opt/libmissing.so\0", 48);
+    Fake.Add(P);
+    const std::string Preload = Fake.AddFile("ld.so.preload", "# all processes\n/opt/libsystem.so\n");
+
+    TLinuxProcessSource Source(Fake.Proc().string(), Preload);
+    std::string Path, Remark;
+    std::uint32_t Size = 0;
+    ASSERT_TRUE(Source.QueryImageFile(21, Path, Size, Remark));
+    EXPECT_EQ(Size, 0x2000u);
+    EXPECT_FALSE(Source.QueryModules(21).Listed) << "not wanted: no maps read for them";
+
+    Source.ListModules(true);
+    Walk(Source);
+    ASSERT_TRUE(Source.QueryImageFile(21, Path, Size, Remark));
+    EXPECT_EQ(Size, 0x2000u) << "the image's extent from the whole read";
+    const TProcessModules Modules = Source.QueryModules(21);
+    ASSERT_TRUE(Modules.Listed);
+    const std::string Folder = Fake.Proc().string() + "/21/";
+    const struct {
+        std::string Path;
+        TImageState State;
+        std::string ContentPath;
+        TPreload Preload;
+    } Expected[] = {
+        {Here, TImageState::Present, Here, TPreload::Environment},
+        {Replaced, TImageState::Replaced, Folder + "map_files/4000-5000", TPreload::None},
+        {"/tmp/gone.so", TImageState::Deleted, Folder + "map_files/5000-6000", TPreload::None},
+        {"memfd:hook", TImageState::MemoryOnly, "", TPreload::None},
+        {Elsewhere, TImageState::Present, Folder + "root" + Elsewhere, TPreload::None},
+        {"/opt/libsystem.so", TImageState::Present, Folder + "root/opt/libsystem.so", TPreload::SystemFile},
+    };
+    ASSERT_EQ(Modules.Modules.size(), std::size(Expected));
+    for (std::size_t I = 0; I < std::size(Expected); ++I) {
+        SCOPED_TRACE(I);
+        EXPECT_EQ(Modules.Modules[I].Path, Expected[I].Path);
+        EXPECT_EQ(Modules.Modules[I].State, Expected[I].State);
+        EXPECT_EQ(Modules.Modules[I].ContentPath, Expected[I].ContentPath);
+        EXPECT_EQ(Modules.Modules[I].Preload, Expected[I].Preload);
+    }
+
+    // Asked without the image query before it, the maps are read for the
+    // libraries alone; a process without maps says why.
+    EXPECT_EQ(Source.QueryModules(21).Modules.size(), std::size(Expected));
+    TFakeProcess Unmapped = Process(22, 1, "unmapped");
+    Unmapped.Exe = Image;
+    Unmapped.HasMaps = false;
+    Fake.Add(Unmapped);
+    const TProcessModules None = Source.QueryModules(22);
+    EXPECT_FALSE(None.Listed);
+    EXPECT_EQ(None.Problem, "No such file or directory");
 }
 
 TEST_F(FakeProcTest, AnUnreadableExeLinkGivesTheSystemsMessage) {

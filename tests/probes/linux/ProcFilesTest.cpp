@@ -133,6 +133,68 @@ TEST(ProcMapsTest, TheImagesFileIdentityIsThatOfItsFirstMapping) {
     }
 }
 
+TEST(ProcMapsTest, LibrariesAreTheOtherFilesMappedExecutableEachOnce) {
+    TExecutableMappings Mappings("/usr/bin/prog");
+    for (const char* Line : {
+             "1000-2000 r-xp 0 08:01 5 /usr/bin/prog",  // the image
+             "2000-3000 r--p 0 08:01 7 /usr/lib/libc.so.6",  // not executable
+             "3000-4000 r-xp 1000 08:01 7 /usr/lib/libc.so.6",
+             "4000-5000 r-xp 2000 08:01 7 /usr/lib/libc.so.6",  // the same file again
+             "5000-6000 r-xp 0 00:00 0 ",  // anonymous
+             "6000-7000 r-xp 0 00:00 0 [vdso]",
+             "7000-8000 r-xp 0 00:01 1025 /memfd:hook (deleted)",
+             "8000-9000 r-xp 0 08:01 9 /tmp/with\\012break.so",
+             "9000-a000 r-xp 0 08:01 10 /tmp/old.so (deleted)",
+             "a000-b000 r-xp 0 08:02 7 /usr/lib/libc.so.6",  // same path, another file (another mount)
+             "b000-c000 r-xp 0 zz:01 11 /tmp/damaged.so",
+             "c000-b000 r-xp 0 08:01 12 /tmp/backwards.so",
+             "d000-e000 r-xp 0 08:01",
+         })
+        Mappings.Feed(Line);
+    const std::vector<TMappedFile>& Files = Mappings.Files();
+    ASSERT_EQ(Files.size(), 5u);
+    const struct {
+        const char* Path;
+        std::uint32_t Minor;
+        std::uint64_t Inode, Start, End;
+    } Expected[] = {
+        {"/usr/lib/libc.so.6", 1, 7, 0x3000, 0x4000},
+        {"/memfd:hook (deleted)", 1, 1025, 0x7000, 0x8000},
+        {"/tmp/with\nbreak.so", 1, 9, 0x8000, 0x9000},
+        {"/tmp/old.so (deleted)", 1, 10, 0x9000, 0xa000},
+        {"/usr/lib/libc.so.6", 2, 7, 0xa000, 0xb000},
+    };
+    for (std::size_t I = 0; I < Files.size(); ++I) {
+        SCOPED_TRACE(I);
+        EXPECT_EQ(Files[I].Path, Expected[I].Path);
+        EXPECT_EQ(Files[I].Minor, Expected[I].Minor);
+        EXPECT_EQ(Files[I].Inode, Expected[I].Inode);
+        EXPECT_EQ(Files[I].Start, Expected[I].Start);
+        EXPECT_EQ(Files[I].End, Expected[I].End);
+    }
+}
+
+TEST(PreloadTest, ListsAreSplitAsTheLoaderSplitsThem) {
+    using TList = std::vector<std::string>;
+    EXPECT_EQ(PreloadList(" /opt/a.so:/opt/b.so  libc.so\t::", false), (TList{"/opt/a.so", "/opt/b.so", "libc.so"}));
+    EXPECT_EQ(PreloadList("", false), TList{});
+    // The file may hold comments; the variable may not.
+    EXPECT_EQ(PreloadList("# hooks\n/opt/a.so # the first\n\n/opt/b#.so", true), (TList{"/opt/a.so", "/opt/b"}));
+    EXPECT_EQ(PreloadList("/opt/b#.so", false), TList{"/opt/b#.so"});
+
+    using namespace std::string_literals;
+    EXPECT_EQ(PreloadVariable("HOME=/root\0LD_PRELOAD=/opt/a.so\0PATH=/bin\0"s), "/opt/a.so");
+    EXPECT_EQ(PreloadVariable("XLD_PRELOAD=/opt/a.so\0LD_PRELOADX=1\0"s), "");
+    EXPECT_EQ(PreloadVariable("LD_PRELOAD="s), "");  // cut off, without its NUL
+    EXPECT_EQ(PreloadVariable(""), "");
+
+    EXPECT_TRUE(NamesLibrary({"libhook.so", ""}, "/usr/lib/libhook.so"));
+    EXPECT_TRUE(NamesLibrary({"/opt/link.so", "/opt/real/hook.so"}, "/opt/real/hook.so"));
+    EXPECT_TRUE(NamesLibrary({"/opt/hook.so", ""}, "/opt/hook.so"));
+    EXPECT_FALSE(NamesLibrary({"/opt/hook.so", ""}, "/usr/lib/hook.so"));
+    EXPECT_FALSE(NamesLibrary({"hook.so", ""}, "/usr/lib/libhook.so"));
+}
+
 TEST(ImageOriginTest, WhatTheExeLinkSaysAboutTheRunningImage) {
     const auto Exists = [](const std::string& Path) { return Path == "/usr/bin/updated"; };
     struct TCase {

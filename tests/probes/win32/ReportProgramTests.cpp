@@ -153,9 +153,15 @@ TEST(ReportProgram, WritesJsonLinesWithTheExplanationOfEveryRating) {
     ASSERT_NE(Own, nullptr);
     EXPECT_EQ(Own->at("company"), "Quorvane Software");
     EXPECT_EQ(Own->at("risk"), "Schwach gefährlich");  // UTF-8, from the ANSI code page
-    // Wine ships no catalogs, and the program is built unsigned.
-    EXPECT_EQ(Own->at("explanation"),
-              "Versionsressource der Programmdatei: der Hersteller ist angegeben. Die Datei ist nicht signiert.");
+    // Wine ships no catalogs, and neither the program nor Wine's DLLs are signed.
+    EXPECT_EQ(Own->at("explanation").get<std::string>().rfind(
+                  "Versionsressource der Programmdatei: der Hersteller ist angegeben. Die Datei ist nicht signiert. "
+                  "Geladene Bibliotheken ohne vertrauenswürdige Signatur: ",
+                  0),
+              0u)
+        << Own->at("explanation");
+    EXPECT_GT(Own->at("unvouched_modules"), 0);
+    EXPECT_EQ(Own->at("preload"), nlohmann::json::array());
     EXPECT_EQ(Own->at("signature"),
               (nlohmann::json{{"status", "unsigned"}, {"signer", nullptr}, {"issuer", nullptr}, {"source", nullptr}}));
     EXPECT_EQ(Own->at("path").get<std::string>().back(), '\\');
@@ -242,6 +248,72 @@ TEST(ReportProgram, NamesTheVerdictOnEachFilesSignature) {
     EXPECT_EQ(Split(Lines[1], "\t").back(),
               FormatStr(TStringId::sExplainResource, {LoadStr(TStringId::sFindingCompany)}) + " " +
                   FormatStr(TStringId::sSignatureTrusted, {"Quorvane Testsignatur", "Quorvane Test Root"}));
+}
+
+// A program of the tests' own that has loaded a DLL of the tests' own from a
+// temporary folder: the report names the DLL as not vouched for.
+TEST(ReportProgram, ADllLoadedFromATemporaryFolderIsNotVouchedFor) {
+    char Temp[MAX_PATH];
+    ASSERT_NE(0u, ::GetTempPathA(sizeof Temp, Temp));
+    const std::string Own = std::to_string(::GetCurrentProcessId());
+    const std::string Folder = std::string(Temp) + "quorvane-modules-" + Own;
+    ASSERT_TRUE(::CreateDirectoryA(Folder.c_str(), nullptr));
+    const std::string Dll = Folder + "\\probe.dll";
+    ASSERT_TRUE(::CopyFileA((ProgramFolder() + QUORVANE_PROBE_DLL_NAME).c_str(), Dll.c_str(), FALSE));
+
+    // The host says "ready" through a pipe once the DLL is loaded.
+    SECURITY_ATTRIBUTES Inherited{sizeof Inherited, nullptr, TRUE};
+    HANDLE Read = nullptr, Write = nullptr;
+    ASSERT_TRUE(::CreatePipe(&Read, &Write, &Inherited, 0));
+    ::SetHandleInformation(Read, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA Startup{};
+    Startup.cb = sizeof Startup;
+    Startup.dwFlags = STARTF_USESTDHANDLES;
+    Startup.hStdOutput = Write;
+    Startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+    Startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    std::string CommandLine = "\"" + ProgramFolder() + QUORVANE_MODULE_HOST_NAME + "\" \"" + Dll + "\"";
+    PROCESS_INFORMATION Host{};
+    ASSERT_TRUE(::CreateProcessA(nullptr, CommandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &Startup,
+                                 &Host));
+    ::CloseHandle(Write);
+    char Said[8] = {};
+    DWORD Got = 0;
+    ::ReadFile(Read, Said, 6, &Got, nullptr);
+    ::CloseHandle(Read);
+    EXPECT_EQ(std::string(Said, Got), "ready\n");
+
+    const std::string Report = Folder + "\\report.jsonl";
+    EXPECT_EQ(0u, RunProgram("\"" + ReportProgram() + "\" --json --modules \"" + Report + "\""));
+    ::TerminateProcess(Host.hProcess, 0);
+    ::WaitForSingleObject(Host.hProcess, INFINITE);
+    ::CloseHandle(Host.hThread);
+    ::CloseHandle(Host.hProcess);
+    std::ifstream File(Report, std::ios::binary);
+    nlohmann::json Object;
+    for (std::string Line; std::getline(File, Line);)
+        if (nlohmann::json Parsed = nlohmann::json::parse(Line); Parsed.at("pid") == Host.dwProcessId)
+            Object = std::move(Parsed);
+    File.close();
+    ::DeleteFileA(Report.c_str());
+    ::DeleteFileA(Dll.c_str());
+    ::RemoveDirectoryA(Folder.c_str());
+
+    ASSERT_TRUE(Object.is_object()) << "the host is in the report";
+    const auto Same = [](std::string A, std::string B) { return ::lstrcmpiA(A.c_str(), B.c_str()) == 0; };
+    const nlohmann::json* Probe = nullptr;
+    for (const nlohmann::json& Module : Object.at("modules"))
+        if (Same(Module.at("path"), Dll))
+            Probe = &Module;
+    ASSERT_NE(Probe, nullptr) << Object.at("modules").dump();
+    EXPECT_EQ(Probe->at("verified"), false);
+    EXPECT_EQ(Probe->at("signature").at("status"), "unsigned");
+    EXPECT_TRUE(Probe->at("package").is_null());
+    EXPECT_TRUE(Probe->at("state").is_null());
+    EXPECT_EQ(Object.at("unvouched_modules"), Object.at("modules").size()) << "under Wine nothing is signed";
+    const std::string Explanation = Object.at("explanation");
+    EXPECT_NE(Explanation.find("Geladene Bibliotheken ohne vertrauenswürdige Signatur: "), std::string::npos)
+        << Explanation;
 }
 
 }  // namespace

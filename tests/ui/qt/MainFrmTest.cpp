@@ -84,6 +84,7 @@ protected:
             Services.ProgramDirectory = "/opt/quorvane";
             Services.ApplicationDirs = {Folder.path()};
             Services.Signatures = Signatures;
+            Services.ModuleVersions = ModuleVersions;
             FForm = std::make_unique<TFrmMain>(Source, Api, Services);
             FForm->show();
         }
@@ -118,6 +119,7 @@ protected:
     testing::TFakeProcessSource Source;
     testing::TFakeVersionApi Api;
     std::shared_ptr<testing::FakeSignatureCheck> Signatures;  // this build's check (none) when null
+    std::shared_ptr<testing::TFakeVersionApi> ModuleVersions = std::make_shared<testing::TFakeVersionApi>();
     std::vector<std::string> Opened;
     std::vector<TMessage> Informations;
     std::vector<TMessage> Errors;
@@ -378,7 +380,7 @@ TEST_F(MainFrmTest, TheSignaturesVerdictReplacesThePendingSentenceOfTheTooltips)
     const QString Init = Q(Sys("Versionsressource der Programmdatei: der Hersteller ist angegeben."));
     EXPECT_EQ(Item("init")->toolTip(0), Init + " " + Q(Sys("Die Signatur wird geprüft.")));
     Select("shell");
-    for (int Round = 0; Round < 1000 && F.CheckingSignatures(); ++Round)
+    for (int Round = 0; Round < 1000 && F.AwaitingVerdicts(); ++Round)
         QTest::qWait(5);
     QCoreApplication::processEvents();
     EXPECT_EQ(Item("init")->toolTip(0), Init + " " + Q(Sys("Signiert von Maker (Aussteller: Root); die Signatur ist "
@@ -386,6 +388,24 @@ TEST_F(MainFrmTest, TheSignaturesVerdictReplacesThePendingSentenceOfTheTooltips)
     EXPECT_TRUE(F.pnlTitle->toolTip().endsWith(Q(Sys("die Datei wurde nach dem Signieren verändert."))))
         << F.pnlTitle->toolTip().toStdString();
     EXPECT_FALSE(Item("System")->toolTip(0).contains("Signatur"));
+}
+
+TEST_F(MainFrmTest, TheLoadedLibrariesVerdictsArriveInTheTooltipsAfterTheReload) {
+    TLoadedModule Hook;
+    Hook.Path = Hook.ContentPath = "/tmp/hook.so";
+    Hook.State = TImageState::Present;
+    Source.Processes[4].Modules.Listed = true;
+    Source.Processes[4].Modules.Modules = {Hook};
+    ModuleVersions->Add("/tmp/hook.so", testing::TFakeVersionFile());
+    TFrmMain& F = Form();
+    EXPECT_TRUE(Item("virus")->toolTip(0).endsWith(Q(Sys(" Die geladenen Bibliotheken werden geprüft."))));
+    for (int Round = 0; Round < 1000 && F.AwaitingVerdicts(); ++Round)
+        QTest::qWait(5);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(Item("virus")->toolTip(0).endsWith(Q(Sys(" Geladene Bibliotheken, für die kein Paket bürgt: "
+                                                         "/tmp/hook.so."))))
+        << Item("virus")->toolTip(0).toStdString();
+    EXPECT_FALSE(Item("init")->toolTip(0).contains(Q(Sys("Bibliotheken"))));
 }
 
 TEST_F(MainFrmTest, ReloadKeepsTheSheetAndHidesTheHelpWithTheSelection) {

@@ -108,7 +108,7 @@ void Hover(TFrmMain& F, HTREEITEM Item) {
 
 // Until the verdicts on the signatures of the last reload have arrived.
 void WaitForSignatures(TFrmMain& F) {
-    for (int Round = 0; Round < 3000 && F.CheckingSignatures(); ++Round)
+    for (int Round = 0; Round < 3000 && F.AwaitingVerdicts(); ++Round)
         ::Sleep(10);
     PumpMessages();
 }
