@@ -318,9 +318,6 @@ void TLinuxProcessSource::EnumerateProcesses(const std::function<void(const TPro
     FWalk.reserve(Ids.size());
     FImageFiles.clear();
     FTimeSeparator.reset();
-    FSystemPreload.clear();
-    if (FListModules && ReadText(FPreloadFile, FBuffer, Error))
-        FSystemPreload = Resolved(proc::PreloadList(FBuffer, true));
 
     std::vector<TProcessEntry> Entries;
     Entries.reserve(Ids.size() + 1);
@@ -463,6 +460,18 @@ const struct stat* TLinuxProcessSource::ImageFileStat(const std::string& Path) {
         Found = FImageFiles.emplace(Path, Info).first;
     }
     return Found->second ? &*Found->second : nullptr;
+}
+
+void TLinuxProcessSource::ListModules(bool Wanted) {
+    FListModules = Wanted;
+    FSystemPreload.clear();
+    int Error = 0;
+    if (Wanted && ReadText(FPreloadFile, FBuffer, Error))
+        FSystemPreload = Resolved(proc::PreloadList(FBuffer, true));
+}
+
+std::unique_ptr<IProcessSource> TLinuxProcessSource::ModuleReader() const {
+    return std::make_unique<TLinuxProcessSource>(FRoot, FPreloadFile);
 }
 
 TProcessModules TLinuxProcessSource::QueryModules(std::uint32_t ProcessId) {
