@@ -172,6 +172,19 @@ std::optional<std::size_t> TCatalogue::SetListedModules(const TProcessStart& Pro
     return std::nullopt;
 }
 
+void TCatalogue::SetModuleVerdicts(const std::function<TModuleVerdict(const std::string&)>& VerdictOf) {
+    std::unordered_map<std::string, TModuleVerdict> Known;
+    const auto Lookup = [&](const std::string& ContentPath) -> const TModuleVerdict& {
+        const auto [Found, New] = Known.try_emplace(ContentPath);
+        if (New)
+            Found->second = VerdictOf(ContentPath);
+        return Found->second;
+    };
+    for (const TCatalogueNode* Node : TreeOrder())
+        if (TNodeData* Data = Node->FData.get(); Data && !Data->Modules.empty())
+            quorvane::SetModuleVerdicts(*Data, Lookup);
+}
+
 std::vector<std::size_t> TCatalogue::SetModuleVerdict(const std::string& ContentPath, const TModuleVerdict& Verdict) {
     const std::vector<const TCatalogueNode*>& Order = TreeOrder();
     if (FByModuleFile.empty())

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -103,6 +104,10 @@ public:
     // position, none when no record has that process (its id was reused).
     std::optional<std::size_t> SetListedModules(const TProcessStart& Process, TProcessModules Modules,
                                                 std::vector<TModuleVerdict> Verdicts);
+
+    // Gives every pending library its verdict, asking VerdictOf once per
+    // content path: for a reader that waits for them all (the report).
+    void SetModuleVerdicts(const std::function<TModuleVerdict(const std::string&)>& VerdictOf);
 
     // Gives every library read from ContentPath its verdict; answers the
     // tree-order positions of the records that changed.

@@ -306,6 +306,14 @@ void SetModules(TNodeData& Data, TProcessModules Modules, std::vector<TModuleVer
     });
 }
 
+void SetModuleVerdicts(TNodeData& Data, const std::function<const TModuleVerdict&(const std::string&)>& VerdictOf) {
+    ChangeLateVerdicts(Data, [&] {
+        for (TModule& Module : Data.Modules)
+            if (Module.Verdict.Examination == TModuleExamination::Pending)
+                Module.Verdict = VerdictOf(Module.File.ContentPath);
+    });
+}
+
 void SetModuleVerdict(TNodeData& Data, std::size_t Index, const TModuleVerdict& Verdict) {
     if (Index < Data.Modules.size())
         ChangeLateVerdicts(Data, [&] { Data.Modules[Index].Verdict = Verdict; });

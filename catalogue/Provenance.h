@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_map>
 
@@ -75,6 +76,10 @@ void AwaitModules(TNodeData& Data);
 // index); one without a verdict is pending where its content can be read and
 // unreadable where it cannot.
 void SetModules(TNodeData& Data, TProcessModules Modules, std::vector<TModuleVerdict> Verdicts = {});
+
+// Gives each of Data's pending libraries the verdict that VerdictOf answers
+// for its content path.
+void SetModuleVerdicts(TNodeData& Data, const std::function<const TModuleVerdict&(const std::string&)>& VerdictOf);
 
 // Gives the library Data.Modules[Index] its verdict.
 void SetModuleVerdict(TNodeData& Data, std::size_t Index, const TModuleVerdict& Verdict);

@@ -119,6 +119,10 @@ void AppendInventory(std::string& Line, const TNodeData& Data, TModuleTexts& Tex
         Line += "null";
         return;
     }
+    std::size_t Size = Line.size() + 3;  // the brackets and the brace
+    for (const TModule& Module : Data.Modules)
+        Size += Texts.Text(Module).size() + 1;
+    Line.reserve(Size);
     Line += '[';
     for (std::size_t Index = 0; Index < Data.Modules.size(); ++Index) {
         if (Index > 0)

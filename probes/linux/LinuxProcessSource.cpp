@@ -389,7 +389,7 @@ bool TLinuxProcessSource::QueryImageFile(std::uint32_t ProcessId, std::string& I
                 },
                 true))
             return false;
-        FMapped = Executable.Files();
+        FMapped = std::move(Executable).Files();
     } else if (!ReadLines(ProcessPath(ProcessId, "maps"), FBuffer, Error,
                           [&](std::string_view Line) { return Mappings.Feed(Line); })) {
         return false;
@@ -497,7 +497,7 @@ TProcessModules TLinuxProcessSource::QueryModules(std::uint32_t ProcessId) {
             Result.Problem = SystemErrorText(static_cast<std::uint32_t>(Error));
             return Result;
         }
-        FMapped = Executable.Files();
+        FMapped = std::move(Executable).Files();
     }
     FMappedId = 0;
     Result.Listed = true;
