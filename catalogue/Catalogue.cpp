@@ -35,6 +35,7 @@ void TCatalogue::ClearCatalogue() {
     FByProcessId.clear();
     FByImagePath.clear();
     FByModuleFile.clear();
+    FPositionsById.clear();
     FVersionReadings.clear();
     FTopLevel.clear();
     FNodes.clear();
@@ -58,6 +59,7 @@ void TCatalogue::AddProcessNode(const std::string& Name, std::uint32_t ProcessId
     FTreeOrderValid = false;
     FByImagePath.clear();
     FByModuleFile.clear();
+    FPositionsById.clear();
 
     auto Data = std::make_unique<TNodeData>();
     Data->ProcessId = ProcessId;
@@ -136,6 +138,51 @@ std::vector<std::string> TCatalogue::ModuleFiles() const {
                     Seen.insert(Module.File.ContentPath).second)
                     Files.push_back(Module.File.ContentPath);
     return Files;
+}
+
+std::vector<TProcessStart> TCatalogue::AwaitModules() {
+    std::vector<TProcessStart> Processes;
+    for (const TCatalogueNode* Node : TreeOrder()) {
+        TNodeData* Data = Node->FData.get();
+        if (Data && !Data->ImagePath.empty() && Data->Times.StartUtc) {
+            quorvane::AwaitModules(*Data);
+            Processes.push_back({Data->ProcessId, *Data->Times.StartUtc});
+        }
+    }
+    return Processes;
+}
+
+std::optional<std::size_t> TCatalogue::SetListedModules(const TProcessStart& Process, TProcessModules Modules,
+                                                        std::vector<TModuleVerdict> Verdicts) {
+    const std::vector<const TCatalogueNode*>& Order = TreeOrder();
+    if (FPositionsById.empty())
+        for (std::size_t Position = 0; Position < Order.size(); ++Position)
+            if (const TNodeData* Data = Order[Position]->Data())
+                FPositionsById[Data->ProcessId].push_back(Position);
+    const auto Found = FPositionsById.find(Process.ProcessId);
+    if (Found == FPositionsById.end())
+        return std::nullopt;
+    for (const std::size_t Position : Found->second) {
+        TNodeData& Data = *Order[Position]->FData;
+        if (Data.ModulesAwaited && Data.Times.StartUtc == Process.StartUtc) {
+            SetModules(Data, std::move(Modules), std::move(Verdicts));
+            return Position;
+        }
+    }
+    return std::nullopt;
+}
+
+void TCatalogue::SetModuleVerdicts(const std::function<TModuleVerdict(const std::string&)>& VerdictOf) {
+    std::unordered_map<std::string, TModuleVerdict> Known;
+    const auto Lookup = [&](const std::string& ContentPath) -> const TModuleVerdict& {
+        const auto [Found, New] = Known.try_emplace(ContentPath);
+        if (New)
+            Found->second = VerdictOf(ContentPath);
+        return Found->second;
+    };
+    for (const TCatalogueNode* Node : TreeOrder())
+        if (TNodeData* Data = Node->FData.get(); Data && !Data->Modules.empty())
+            quorvane::SetModuleVerdicts(*Data, Lookup);
 }
 
 std::vector<std::size_t> TCatalogue::SetModuleVerdict(const std::string& ContentPath, const TModuleVerdict& Verdict) {

@@ -3,7 +3,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -36,6 +38,12 @@ private:
     std::size_t FSiblingIndex = 0;  // position among its parent's children
     int FLevel = 0;
     std::unique_ptr<TNodeData> FData;
+};
+
+// A process told apart from a later one with the same id.
+struct TProcessStart {
+    std::uint32_t ProcessId = 0;
+    TFileTime StartUtc = 0;
 };
 
 // Panel texts that a reload produces.
@@ -86,6 +94,21 @@ public:
     // paths, each once, in the tree order of the first record that names it.
     std::vector<std::string> ModuleFiles() const;
 
+    // The processes whose records have an image and a start time, each
+    // record's libraries now awaited (listed after the reload, off the
+    // window's thread).
+    std::vector<TProcessStart> AwaitModules();
+
+    // Gives the record of the process that started at Process.StartUtc its
+    // libraries and their verdicts (by index); answers its tree-order
+    // position, none when no record has that process (its id was reused).
+    std::optional<std::size_t> SetListedModules(const TProcessStart& Process, TProcessModules Modules,
+                                                std::vector<TModuleVerdict> Verdicts);
+
+    // Gives every pending library its verdict, asking VerdictOf once per
+    // content path: for a reader that waits for them all (the report).
+    void SetModuleVerdicts(const std::function<TModuleVerdict(const std::string&)>& VerdictOf);
+
     // Gives every library read from ContentPath its verdict; answers the
     // tree-order positions of the records that changed.
     std::vector<std::size_t> SetModuleVerdict(const std::string& ContentPath, const TModuleVerdict& Verdict);
@@ -116,6 +139,8 @@ private:
     // The libraries by content path: tree-order position and index in the
     // record's list; made by the first SetModuleVerdict after a change.
     std::unordered_map<std::string, std::vector<std::pair<std::size_t, std::size_t>>> FByModuleFile;
+    // Tree-order positions by process id, made by the first SetListedModules after a change.
+    std::unordered_map<std::uint32_t, std::vector<std::size_t>> FPositionsById;
 };
 
 }  // namespace quorvane

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "catalogue/Catalogue.h"
@@ -25,6 +27,11 @@ public:
     TLateVerdicts(TCatalogue& Catalogue, ISignatureCheck& Signatures, IVersionApi& ModuleVersions,
                   std::function<void()> Ready);
 
+    // Has the libraries of each reload's processes listed off the owner's
+    // thread, by module readers of Source, with their verdicts; false when
+    // Source has none (the reloads must then list them). Before the first Start.
+    bool ListModulesFrom(IProcessSource& Source);
+
     // After a reload: the records' signatures become pending, and the files
     // that the records wait for are handed to the workers in place of those
     // of the reload before.
@@ -42,12 +49,31 @@ public:
     void Stop();
 
 private:
+    // One reload's listing: its reader (stat and preload caches of the
+    // reload) and the verdicts it has made, by content path.
+    struct TListingRound {
+        std::unique_ptr<IProcessSource> Reader;
+        std::unordered_map<std::string, TModuleVerdict> Verdicts;
+    };
+    struct TListing {
+        std::shared_ptr<TListingRound> Round;
+        TProcessStart Process;
+    };
+    struct TListed {
+        TProcessModules Modules;
+        std::vector<TModuleVerdict> Verdicts;
+        bool SameProcess = false;  // the id still names the process of the record
+    };
+    TListed List(const TListing& Listing);
+
     TCatalogue& FCatalogue;
     TSignatureVerdicts FSignatureVerdicts;
     TModuleVerdicts FModuleVerdicts;
     std::function<void()> FReady;
     std::unique_ptr<TSignatureWorker> FSignatureWorker;  // made with the first files
     std::unique_ptr<TVerdictWorker<TModuleVerdict>> FModuleWorker;
+    IProcessSource* FModuleSource = nullptr;
+    std::unique_ptr<TVerdictWorker<TListed, TListing>> FListingWorker;
 };
 
 }  // namespace quorvane

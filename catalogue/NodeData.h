@@ -93,6 +93,7 @@ struct TNodeData {
     // they could not be read, ModulesListed is false and ModulesProblem says
     // why. Their sentence ends the explanation.
     bool ModulesListed = false;
+    bool ModulesAwaited = false;  // to be listed after the reload (the window)
     std::string ModulesProblem;
     std::vector<TModule> Modules;
     std::string Explanation;  // German, in the system's 8-bit encoding

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,13 @@ public:
         (void)ProcessId;
         return {};
     }
+
+    // A source of the same processes for another thread, made for each
+    // reload: a window lists the libraries there rather than in its reload.
+    // ListModules(true) reads what holds for all processes, and QueryModules
+    // then serves any process. None from a source whose libraries are told
+    // only in the reload.
+    virtual std::unique_ptr<IProcessSource> ModuleReader() const { return nullptr; }
 
     // Writes the start time, kernel and CPU time texts and the priority class;
     // on a failed first step the system's message to Remark. Values written

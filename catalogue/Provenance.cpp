@@ -257,6 +257,8 @@ std::string NameList(const std::vector<const TModule*>& Modules) {
 }  // namespace
 
 std::string ExplainModules(const TNodeData& Data) {
+    if (Data.ModulesAwaited)
+        return LoadStr(TStringId::sModulesPending);
     if (!Data.ModulesListed)
         return Data.ModulesProblem.empty()
                    ? std::string()
@@ -287,18 +289,35 @@ void SetSignature(TNodeData& Data, const TSignature& Signature) {
     ChangeLateVerdicts(Data, [&] { Data.Signature = Signature; });
 }
 
-void SetModules(TNodeData& Data, TProcessModules Modules) {
+void AwaitModules(TNodeData& Data) {
+    ChangeLateVerdicts(Data, [&] { Data.ModulesAwaited = true; });
+}
+
+void SetModules(TNodeData& Data, TProcessModules Modules, std::vector<TModuleVerdict> Verdicts) {
     ChangeLateVerdicts(Data, [&] {
+        Data.ModulesAwaited = false;
         Data.ModulesListed = Modules.Listed;
         Data.ModulesProblem = std::move(Modules.Problem);
         Data.Modules.clear();
         Data.Modules.reserve(Modules.Modules.size());
-        for (TLoadedModule& File : Modules.Modules) {
+        for (std::size_t Index = 0; Index < Modules.Modules.size(); ++Index) {
+            TLoadedModule& File = Modules.Modules[Index];
             TModule& Module = Data.Modules.emplace_back();
-            Module.Verdict.Examination =
-                File.ContentPath.empty() ? TModuleExamination::Unreadable : TModuleExamination::Pending;
+            if (Index < Verdicts.size())
+                Module.Verdict = std::move(Verdicts[Index]);
+            else
+                Module.Verdict.Examination =
+                    File.ContentPath.empty() ? TModuleExamination::Unreadable : TModuleExamination::Pending;
             Module.File = std::move(File);
         }
+    });
+}
+
+void SetModuleVerdicts(TNodeData& Data, const std::function<const TModuleVerdict&(const std::string&)>& VerdictOf) {
+    ChangeLateVerdicts(Data, [&] {
+        for (TModule& Module : Data.Modules)
+            if (Module.Verdict.Examination == TModuleExamination::Pending)
+                Module.Verdict = VerdictOf(Module.File.ContentPath);
     });
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_map>
 
@@ -68,9 +69,17 @@ std::string ExplainSignature(const TSignature& Signature);
 // Gives Data the verdict on its image file's signature.
 void SetSignature(TNodeData& Data, const TSignature& Signature);
 
-// Gives Data the libraries the process has loaded, each pending where its
-// content can be read and unreadable where it cannot.
-void SetModules(TNodeData& Data, TProcessModules Modules);
+// Marks Data's libraries as to be listed after the reload.
+void AwaitModules(TNodeData& Data);
+
+// Gives Data the libraries the process has loaded with their Verdicts (by
+// index); one without a verdict is pending where its content can be read and
+// unreadable where it cannot.
+void SetModules(TNodeData& Data, TProcessModules Modules, std::vector<TModuleVerdict> Verdicts = {});
+
+// Gives each of Data's pending libraries the verdict that VerdictOf answers
+// for its content path.
+void SetModuleVerdicts(TNodeData& Data, const std::function<const TModuleVerdict&(const std::string&)>& VerdictOf);
 
 // Gives the library Data.Modules[Index] its verdict.
 void SetModuleVerdict(TNodeData& Data, std::size_t Index, const TModuleVerdict& Verdict);

@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -65,37 +68,73 @@ TJson Signature(const TSignature& Verdict) {
                  {"source", Source ? TJson(Source) : TJson(nullptr)}};
 }
 
-// The libraries a process has loaded: how many nothing vouches for (null
-// where they could not be listed), those preloaded, the explanation, and
-// with Inventory every library with its verdict.
-void AddModules(TJson& Object, const TNodeData& Data, bool Inventory) {
-    std::size_t Unvouched = 0;
-    TJson Preload = TJson::array();
-    TJson Modules = TJson::array();
-    for (const TModule& Module : Data.Modules) {
-        const bool Verified = Vouched(Module.Verdict);
-        Unvouched += Verified ? 0 : 1;
-        if (Module.File.Preload != TPreload::None)
-            Preload.push_back(JsonText(Module.File.Path));
-        if (!Inventory)
-            continue;
+// The inventory object of a library. Many processes map the same libraries:
+// each distinct one is written once per report (the text depends only on its
+// path, state and content, which the content path names) and then copied.
+class TModuleTexts {
+public:
+    const std::string& Text(const TModule& Module) {
+        FKey.assign(Module.File.ContentPath).append(1, '\n').append(Module.File.Path);
+        FKey += static_cast<char>(Module.File.State);
+        const auto [Found, New] = FTexts.try_emplace(FKey);
+        if (New)
+            Found->second = Object(Module).dump();
+        return Found->second;
+    }
+
+private:
+    static TJson Object(const TModule& Module) {
         const TVersionSource& Source = Module.Verdict.Source;
         const bool Listed = Source.Check != TPackageCheck::NotListed;
         const char* State = ImageStateName(Module.File.State);
-        Modules.push_back(TJson{{"path", JsonText(Module.File.Path)},
-                                {"package", Listed ? Package(Source.PackageName, Source.PackageVersion, Source.PackageManager,
-                                                             Source.Check == TPackageCheck::Verified)
-                                                   : TJson(nullptr)},
-                                {"verified", Verified},
-                                {"state", State ? TJson(State) : TJson(nullptr)},
-                                {"signature", Signature(Module.Verdict.Signature)},
-                                {"company", JsonText(Module.Verdict.CompanyName)}});
+        return TJson{{"path", JsonText(Module.File.Path)},
+                     {"package", Listed ? Package(Source.PackageName, Source.PackageVersion, Source.PackageManager,
+                                                  Source.Check == TPackageCheck::Verified)
+                                        : TJson(nullptr)},
+                     {"verified", Vouched(Module.Verdict)},
+                     {"state", State ? TJson(State) : TJson(nullptr)},
+                     {"signature", Signature(Module.Verdict.Signature)},
+                     {"company", JsonText(Module.Verdict.CompanyName)}};
+    }
+
+    std::string FKey;
+    std::unordered_map<std::string, std::string> FTexts;
+};
+
+// The libraries a process has loaded: how many nothing vouches for (null
+// where they could not be listed), those preloaded, and the explanation.
+void AddModules(TJson& Object, const TNodeData& Data) {
+    std::size_t Unvouched = 0;
+    TJson Preload = TJson::array();
+    for (const TModule& Module : Data.Modules) {
+        Unvouched += Vouched(Module.Verdict) ? 0 : 1;
+        if (Module.File.Preload != TPreload::None)
+            Preload.push_back(JsonText(Module.File.Path));
     }
     Object["unvouched_modules"] = Data.ModulesListed ? TJson(Unvouched) : TJson(nullptr);
     Object["preload"] = std::move(Preload);
     Object["explanation"] = JsonText(Data.Explanation);
-    if (Inventory)
-        Object["modules"] = Data.ModulesListed ? std::move(Modules) : TJson(nullptr);
+}
+
+// Ends the text of a process's object (its closing brace still to come) with
+// every library it has loaded, the object's last key.
+void AppendInventory(std::string& Line, const TNodeData& Data, TModuleTexts& Texts) {
+    Line += ",\"modules\":";
+    if (!Data.ModulesListed) {
+        Line += "null";
+        return;
+    }
+    std::size_t Size = Line.size() + 3;  // the brackets and the brace
+    for (const TModule& Module : Data.Modules)
+        Size += Texts.Text(Module).size() + 1;
+    Line.reserve(Size);
+    Line += '[';
+    for (std::size_t Index = 0; Index < Data.Modules.size(); ++Index) {
+        if (Index > 0)
+            Line += ',';
+        Line += Texts.Text(Data.Modules[Index]);
+    }
+    Line += ']';
 }
 
 void AddSnapshot(TJson& Object, const TSnapshot& Snapshot) {
@@ -146,7 +185,12 @@ std::string JsonText(std::string_view SystemText) { return SystemToUtf8(OutputTe
 
 std::string JsonReportText(const TCatalogue& Catalogue, const TSnapshot& Snapshot, bool WithModules) {
     static const TNodeData kEmpty;
-    std::string Text;
+    TModuleTexts ModuleTexts;
+    // The lines are joined at the end into one allocation: a report of many
+    // libraries runs to megabytes, and growing it line by line copies it again and again.
+    std::vector<std::string> Lines;
+    Lines.reserve(Catalogue.TreeOrder().size());
+    std::size_t Size = 0;
     for (const TCatalogueNode* Node : Catalogue.TreeOrder()) {
         const TNodeData& Data = Node->Data() ? *Node->Data() : kEmpty;
         const TCatalogueNode* Parent = Node->Parent();
@@ -180,9 +224,20 @@ std::string JsonReportText(const TCatalogue& Catalogue, const TSnapshot& Snapsho
         AddTimes(Object, Data.Times);
         Object["package"] = Package(Data);
         Object["signature"] = Signature(Data.Signature);
-        AddModules(Object, Data, WithModules);
-        Text += Line(Object);
+        AddModules(Object, Data);
+        std::string& Text = Lines.emplace_back(Object.dump());
+        if (WithModules) {
+            Text.pop_back();  // the object's closing brace
+            AppendInventory(Text, Data, ModuleTexts);
+            Text += '}';
+        }
+        Text += '\n';
+        Size += Text.size();
     }
+    std::string Text;
+    Text.reserve(Size);
+    for (const std::string& Line : Lines)
+        Text += Line;
     return Text;
 }
 

@@ -189,8 +189,7 @@ int RunReportCommand(const std::vector<std::string>& Arguments, IProcessSource& 
     }
     if (Options.Json) {
         TModuleVerdicts Verdicts(Versions, Signatures);
-        for (const std::string& File : Catalogue.ModuleFiles())
-            Catalogue.SetModuleVerdict(File, Verdicts.Verdict(File));
+        Catalogue.SetModuleVerdicts([&Verdicts](const std::string& File) { return Verdicts.Verdict(File); });
     }
     ReportUnreadDatabases(Versions, Err);
     const std::string Text =

@@ -15,11 +15,13 @@
 
 namespace quorvane {
 
-template <typename TVerdict>
+// TKey names what a verdict is on: a file's path, or anything else that is
+// cheap to copy.
+template <typename TVerdict, typename TKey = std::string>
 class TVerdictWorker {
 public:
-    using TCompute = std::function<TVerdict(const std::string& Path)>;
-    using TArrived = std::vector<std::pair<std::string, TVerdict>>;
+    using TCompute = std::function<TVerdict(const TKey& Key)>;
+    using TArrived = std::vector<std::pair<TKey, TVerdict>>;
 
     // Compute runs on the worker's thread. Ready is called there whenever a
     // verdict is waiting after none was; it only arranges for TakeVerdicts to
@@ -42,7 +44,7 @@ public:
 
     // Computes the verdicts on Paths, in their order, in place of the files
     // still waiting from an earlier start, whose verdicts are no longer handed back.
-    void Start(std::vector<std::string> Paths) {
+    void Start(std::vector<TKey> Paths) {
         {
             const std::lock_guard Lock(FMutex);
             ++FStart;
@@ -73,7 +75,7 @@ private:
             FWake.wait(Lock, [this] { return FStopping || !FWaiting.empty(); });
             if (FStopping)
                 return;
-            std::string Path = std::move(FWaiting.front());
+            TKey Path = std::move(FWaiting.front());
             FWaiting.pop_front();
             const std::uint64_t Start = FStart;
             FInProgress = true;
@@ -94,7 +96,7 @@ private:
     std::function<void()> FReady;
     mutable std::mutex FMutex;
     std::condition_variable FWake;
-    std::deque<std::string> FWaiting;
+    std::deque<TKey> FWaiting;
     std::uint64_t FStart = 0;  // counts the starts, so late verdicts of an earlier one are known
     bool FInProgress = false;
     bool FStopping = false;

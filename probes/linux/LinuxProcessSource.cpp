@@ -318,9 +318,6 @@ void TLinuxProcessSource::EnumerateProcesses(const std::function<void(const TPro
     FWalk.reserve(Ids.size());
     FImageFiles.clear();
     FTimeSeparator.reset();
-    FSystemPreload.clear();
-    if (FListModules && ReadText(FPreloadFile, FBuffer, Error))
-        FSystemPreload = Resolved(proc::PreloadList(FBuffer, true));
 
     std::vector<TProcessEntry> Entries;
     Entries.reserve(Ids.size() + 1);
@@ -392,7 +389,7 @@ bool TLinuxProcessSource::QueryImageFile(std::uint32_t ProcessId, std::string& I
                 },
                 true))
             return false;
-        FMapped = Executable.Files();
+        FMapped = std::move(Executable).Files();
     } else if (!ReadLines(ProcessPath(ProcessId, "maps"), FBuffer, Error,
                           [&](std::string_view Line) { return Mappings.Feed(Line); })) {
         return false;
@@ -465,6 +462,18 @@ const struct stat* TLinuxProcessSource::ImageFileStat(const std::string& Path) {
     return Found->second ? &*Found->second : nullptr;
 }
 
+void TLinuxProcessSource::ListModules(bool Wanted) {
+    FListModules = Wanted;
+    FSystemPreload.clear();
+    int Error = 0;
+    if (Wanted && ReadText(FPreloadFile, FBuffer, Error))
+        FSystemPreload = Resolved(proc::PreloadList(FBuffer, true));
+}
+
+std::unique_ptr<IProcessSource> TLinuxProcessSource::ModuleReader() const {
+    return std::make_unique<TLinuxProcessSource>(FRoot, FPreloadFile);
+}
+
 TProcessModules TLinuxProcessSource::QueryModules(std::uint32_t ProcessId) {
     TProcessModules Result;
     if (!FListModules)
@@ -488,7 +497,7 @@ TProcessModules TLinuxProcessSource::QueryModules(std::uint32_t ProcessId) {
             Result.Problem = SystemErrorText(static_cast<std::uint32_t>(Error));
             return Result;
         }
-        FMapped = Executable.Files();
+        FMapped = std::move(Executable).Files();
     }
     FMappedId = 0;
     Result.Listed = true;

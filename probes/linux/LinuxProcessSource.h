@@ -36,8 +36,8 @@ namespace quorvane {
 // answers the files mapped executable besides the image. A library whose file
 // was deleted is read through /proc/ID/map_files (only root may); one that
 // lives in memory only ("/memfd:NAME") has nothing to read. LD_PRELOAD comes
-// from /proc/ID/environ, and PreloadFile (/etc/ld.so.preload) is read once
-// per walk.
+// from /proc/ID/environ, and PreloadFile (/etc/ld.so.preload) is read by
+// each ListModules(true).
 class TLinuxProcessSource final : public IProcessSource {
 public:
     explicit TLinuxProcessSource(std::string ProcRoot = "/proc", std::string PreloadFile = "/etc/ld.so.preload");
@@ -53,8 +53,9 @@ public:
     bool QueryProcessTimes(std::uint32_t ProcessId, std::string& StartTime, std::string& KernelTime,
                            std::string& CpuTime, std::uint32_t& PriorityClass, std::string& Remark) override;
     TProcessTimes LastProcessTimes() override { return FLastTimes; }
-    void ListModules(bool Wanted) override { FListModules = Wanted; }
+    void ListModules(bool Wanted) override;
     TProcessModules QueryModules(std::uint32_t ProcessId) override;
+    std::unique_ptr<IProcessSource> ModuleReader() const override;
     std::string HostName() override;
 
 private:
@@ -99,7 +100,7 @@ private:
     // Of the last successful image query while modules are wanted.
     std::uint32_t FMappedId = 0;
     std::vector<proc::TMappedFile> FMapped;
-    std::vector<proc::TPreloadEntry> FSystemPreload;  // read once per walk
+    std::vector<proc::TPreloadEntry> FSystemPreload;  // read by ListModules(true)
     std::optional<std::string> FOwnMountNamespace;  // asked once
 };
 

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "catalogue/ProcessSource.h"
@@ -97,7 +98,8 @@ class TExecutableMappings {
 public:
     explicit TExecutableMappings(std::string_view ImagePath);
     void Feed(std::string_view Line);
-    const std::vector<TMappedFile>& Files() const { return FFiles; }
+    const std::vector<TMappedFile>& Files() const& { return FFiles; }
+    std::vector<TMappedFile> Files() && { return std::move(FFiles); }
 
 private:
     std::string FImage;  // as the maps file writes it

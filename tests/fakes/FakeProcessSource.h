@@ -52,6 +52,9 @@ public:
     std::vector<std::uint32_t> TimeQueries;
     std::vector<std::uint32_t> ModuleQueries;
     bool ModulesWanted = false;  // as the last ListModules set it
+    // What a module reader sees, when set: processes that ended after the
+    // reload, their ids taken by others.
+    std::optional<std::vector<TFakeProcess>> LaterProcesses;
 
     std::string EnableDebugPrivilege() override { return PrivilegeStatus; }
 
@@ -109,6 +112,13 @@ public:
         ModuleQueries.push_back(Id);
         const TFakeProcess* P = Find(Id);
         return P ? P->Modules : TProcessModules{};
+    }
+
+    std::unique_ptr<IProcessSource> ModuleReader() const override {
+        auto Reader = std::make_unique<TFakeProcessSource>();
+        Reader->Processes = LaterProcesses ? *LaterProcesses : Processes;
+        Reader->EnumerateProcesses([](const TProcessEntry&) {});
+        return Reader;
     }
 
 private:

@@ -131,7 +131,6 @@ TFrmMain::TFrmMain(IProcessSource& Source, IVersionApi& VersionApi, TFrmMainServ
         FServices.ExitPageDirectory = ExitPageFolder(Q(*FServices.ProgramDirectory), QStringLiteral(QUORVANE_DATA_FROM_BIN));
     FIcons.SetPeIconReader(FServices.PeIconReader);
     FCatalogue = std::make_unique<TCatalogue>(Source, StVersionInfo, &FIcons);
-    FCatalogue->ListModules(true);
     if (!FServices.Signatures)
         FServices.Signatures = CreateSystemSignatureCheck();
     if (!FServices.ModuleVersions)
@@ -139,6 +138,9 @@ TFrmMain::TFrmMain(IProcessSource& Source, IVersionApi& VersionApi, TFrmMainServ
     FLateVerdicts = std::make_unique<TLateVerdicts>(*FCatalogue, *FServices.Signatures, *FServices.ModuleVersions, [this] {
         QMetaObject::invokeMethod(this, [this] { VerdictsArrived(); }, Qt::QueuedConnection);
     });
+    // The reload reads each process's maps only as far as its image; the
+    // libraries are listed off this thread where the source can.
+    FCatalogue->ListModules(!FLateVerdicts->ListModulesFrom(Source));
 
     setObjectName(QStringLiteral("FrmMain"));
     setWindowTitle(Q(LoadStr(TStringId::sAppTitle)));

@@ -91,6 +91,13 @@ protected:
         return *FForm;
     }
 
+    // Until the verdicts of the last reload have arrived in the tooltips.
+    void AwaitVerdicts() {
+        for (int Round = 0; Round < 1000 && Form().AwaitingVerdicts(); ++Round)
+            QTest::qWait(5);
+        QCoreApplication::processEvents();
+    }
+
     QTreeWidgetItem* Item(const std::string& Name) {
         const QList<QTreeWidgetItem*> Found = Form().TreeView->findItems(Q(Name), Qt::MatchExactly | Qt::MatchRecursive);
         return Found.isEmpty() ? nullptr : Found.first();
@@ -362,6 +369,7 @@ TEST_F(MainFrmTest, SelectionFillsTheSheetAndHidesTheHelp) {
 
 TEST_F(MainFrmTest, TheExplanationIsTheTooltipOfEachEntryAndOfTheTitle) {
     TFrmMain& F = Form();
+    AwaitVerdicts();  // the libraries, none here
     EXPECT_EQ(Item("init")->toolTip(0), Q(Sys("Versionsressource der Programmdatei: der Hersteller ist angegeben.")));
     EXPECT_EQ(Item("orphan")->toolTip(0), Q(Sys("Die Programmdatei des Prozesses lässt sich nicht ermitteln "
                                                 "(Permission denied), darum ist keine Bewertung möglich.")));
@@ -378,11 +386,10 @@ TEST_F(MainFrmTest, TheSignaturesVerdictReplacesThePendingSentenceOfTheTooltips)
     Signatures->Add("/bin/sh", TSignatureStatus::Tampered);
     TFrmMain& F = Form();
     const QString Init = Q(Sys("Versionsressource der Programmdatei: der Hersteller ist angegeben."));
-    EXPECT_EQ(Item("init")->toolTip(0), Init + " " + Q(Sys("Die Signatur wird geprüft.")));
+    EXPECT_EQ(Item("init")->toolTip(0), Init + " " + Q(Sys("Die Signatur wird geprüft. Die geladenen Bibliotheken "
+                                                           "werden geprüft.")));
     Select("shell");
-    for (int Round = 0; Round < 1000 && F.AwaitingVerdicts(); ++Round)
-        QTest::qWait(5);
-    QCoreApplication::processEvents();
+    AwaitVerdicts();
     EXPECT_EQ(Item("init")->toolTip(0), Init + " " + Q(Sys("Signiert von Maker (Aussteller: Root); die Signatur ist "
                                                            "gültig.")));
     EXPECT_TRUE(F.pnlTitle->toolTip().endsWith(Q(Sys("die Datei wurde nach dem Signieren verändert."))))
@@ -397,15 +404,18 @@ TEST_F(MainFrmTest, TheLoadedLibrariesVerdictsArriveInTheTooltipsAfterTheReload)
     Source.Processes[4].Modules.Listed = true;
     Source.Processes[4].Modules.Modules = {Hook};
     ModuleVersions->Add("/tmp/hook.so", testing::TFakeVersionFile());
-    TFrmMain& F = Form();
+    // After the reload the shell ended, and its id went to a process that loaded the hook.
+    Source.LaterProcesses = Source.Processes;
+    (*Source.LaterProcesses)[3].Times.StartUtc = *Source.Processes[3].Times.StartUtc + 1;
+    (*Source.LaterProcesses)[3].Modules = Source.Processes[4].Modules;
+    Form();
     EXPECT_TRUE(Item("virus")->toolTip(0).endsWith(Q(Sys(" Die geladenen Bibliotheken werden geprüft."))));
-    for (int Round = 0; Round < 1000 && F.AwaitingVerdicts(); ++Round)
-        QTest::qWait(5);
-    QCoreApplication::processEvents();
+    AwaitVerdicts();
     EXPECT_TRUE(Item("virus")->toolTip(0).endsWith(Q(Sys(" Geladene Bibliotheken, für die kein Paket bürgt: "
                                                          "/tmp/hook.so."))))
         << Item("virus")->toolTip(0).toStdString();
     EXPECT_FALSE(Item("init")->toolTip(0).contains(Q(Sys("Bibliotheken"))));
+    EXPECT_FALSE(Item("shell")->toolTip(0).contains(Q(Sys("Bibliotheken")))) << "the new process's, not the shell's";
 }
 
 TEST_F(MainFrmTest, ReloadKeepsTheSheetAndHidesTheHelpWithTheSelection) {
