@@ -11,6 +11,16 @@
 
 namespace quorvane {
 
+// Hexadecimal digits as a database wrote them, in lower case: digests are
+// compared as lowercase text.
+inline std::string LowercaseHex(std::string_view Hex) {
+    std::string Out(Hex);
+    for (char& C : Out)
+        if (C >= 'A' && C <= 'Z')
+            C = static_cast<char>(C - 'A' + 'a');
+    return Out;
+}
+
 // 64 lowercase hexadecimal digits.
 std::string Sha256Hex(std::string_view Data);
 

@@ -49,14 +49,6 @@ bool IsHex(std::string_view Text) {
     return true;
 }
 
-std::string Lowercase(std::string_view Text) {
-    std::string Out(Text);
-    for (char& C : Out)
-        if (C >= 'A' && C <= 'Z')
-            C = static_cast<char>(C - 'A' + 'a');
-    return Out;
-}
-
 // A folder or file name apk could have written: no absolute folder, no
 // empty, "." or ".." component, no NUL; a file name without "/".
 bool UsablePart(std::string_view Part, bool File) {
@@ -88,7 +80,7 @@ bool ParseChecksum(std::string_view Text, TDigestAlgorithm& Algorithm, std::stri
     }
     if (Text.size() == 32 && IsHex(Text)) {
         Algorithm = TDigestAlgorithm::Md5;
-        Hex = Lowercase(Text);
+        Hex = LowercaseHex(Text);
         return true;
     }
     return false;

@@ -1,5 +1,7 @@
 #include "packages/dpkg/DpkgDatabase.h"
 
+#include "packages/Digest.h"
+
 namespace quorvane::dpkg {
 
 namespace detail {
@@ -35,14 +37,6 @@ std::string_view Trimmed(std::string_view Text) {
     return Text;
 }
 
-std::string Lowercase(std::string_view Text) {
-    std::string Out(Text);
-    for (char& C : Out)
-        if (C >= 'A' && C <= 'Z')
-            C = static_cast<char>(C - 'A' + 'a');
-    return Out;
-}
-
 // " /etc/file 0123...cdef" with an optional flag ("obsolete",
 // "remove-on-upgrade") after it; "newconffile" stands for a checksum not yet
 // known and is no checksum.
@@ -57,7 +51,7 @@ void AddConffile(std::string_view Line, std::vector<TFileChecksum>& Conffiles) {
         return;
     const std::string_view Path = Trimmed(Line.substr(0, Blank));
     if (detail::UsableListedPath(Path))
-        Conffiles.push_back({std::string(Path), Lowercase(Line.substr(Blank + 1))});
+        Conffiles.push_back({std::string(Path), LowercaseHex(Line.substr(Blank + 1))});
 }
 
 }  // namespace
