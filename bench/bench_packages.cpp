@@ -60,15 +60,15 @@ struct TDatabases {
     }
     ~TDatabases() { std::filesystem::remove_all(Dir); }
 
-    // One spec whose subpackages are the packages: one rpmbuild run, one rpm transaction.
+    // One build recipe whose subpackages are the packages: one rpmbuild run, one rpm transaction.
     void MakeRpm() {
-        std::string Spec = "Name: bench\nVersion: 1\nRelease: 1\nSummary: bench\nLicense: MIT\nBuildArch: noarch\n"
+        std::string Recipe = "Name: bench\nVersion: 1\nRelease: 1\nSummary: bench\nLicense: MIT\nBuildArch: noarch\n"
                            "%description\nbench\n";
         std::string Install = "%install\n";
         std::string Files;
         for (int P = 0; P < kPackages; ++P) {
             const std::string Name = std::string(1, 'p').append(std::to_string(P));
-            Spec += "%package " + Name + "\nSummary: package " + Name + "\n%description " + Name + "\n" + Name + "\n";
+            Recipe += "%package " + Name + "\nSummary: package " + Name + "\n%description " + Name + "\n" + Name + "\n";
             Install += "mkdir -p %{buildroot}/usr/share/bench/" + Name + "\n";
             Files += "%files " + Name + "\n";
             for (int F = 0; F < kFilesPerPackage; ++F) {
@@ -76,10 +76,10 @@ struct TDatabases {
                 Files += FileOf(P, F) + "\n";
             }
         }
-        Write(Dir + "/bench.spec", Spec + Install + Files);
+        Write(Dir + "/bench.recipe", Recipe + Install + Files);
         RpmRoot = Dir + "/rpm";
         std::filesystem::create_directories(RpmRoot);
-        if (!Run("rpmbuild --quiet --define '_topdir " + Dir + "/top' -bb " + Dir + "/bench.spec") ||
+        if (!Run("rpmbuild --quiet --define '_topdir " + Dir + "/top' -bb " + Dir + "/bench.recipe") ||
             !Run("rpm --root " + RpmRoot + " --dbpath /usr/lib/sysimage/rpm -i --nodeps " + Dir +
                  "/top/RPMS/noarch/bench-p*.rpm"))
             Error = "rpmbuild or rpm failed (Debian package rpm)";

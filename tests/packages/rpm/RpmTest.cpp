@@ -41,19 +41,19 @@ protected:
 
     static bool BuildPackage(const std::string& Name, const std::string& File1, const std::string& Text1,
                              const std::string& File2, const std::string& Text2, const std::string& Algorithm) {
-        const std::string Spec = *Dir / (Name + ".spec");
+        const std::string Recipe = *Dir / (Name + ".recipe");
         auto Install = [](const std::string& File, const std::string& Text) {
             std::string Escaped;
             for (const char C : Text)
                 Escaped += C == '\n' ? std::string("\\n") : std::string(1, C);
             return "printf '" + Escaped + "' > %{buildroot}" + File + "\nchmod 755 %{buildroot}" + File + "\n";
         };
-        WriteText(Spec, "Name: " + Name + "\nVersion: 5.2.26\nRelease: 3.fc40\nSummary: Ein Werkzeug\nLicense: MIT\n"
+        WriteText(Recipe, "Name: " + Name + "\nVersion: 5.2.26\nRelease: 3.fc40\nSummary: Ein Werkzeug\nLicense: MIT\n"
                         "Vendor: Beispiel AG\nPackager: Anna <anna@example.org>\nBuildArch: noarch\n"
                         "%description\nEin Werkzeug.\n%install\nmkdir -p %{buildroot}/usr/bin\n" +
                             Install(File1, Text1) + Install(File2, Text2) + "%files\n" + File1 + "\n" + File2 + "\n");
         return RunCommand("rpmbuild --quiet --define '_topdir " + *Dir / "top" + "' --define '_binary_filedigest_algorithm " +
-                       Algorithm + "' -bb " + Spec,
+                       Algorithm + "' -bb " + Recipe,
                    *Dir / "log") == 0;
     }
 
