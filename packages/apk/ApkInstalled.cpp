@@ -1,45 +1,27 @@
 #include "packages/apk/ApkInstalled.h"
 
+#include <algorithm>
+
+#include <nettle/base64.h>
+
 #include "packages/Digest.h"
 
 namespace quorvane::apk {
 namespace {
 
-// The value of one base64 character; -1 for any other.
-int Base64Value(char C) {
-    if (C >= 'A' && C <= 'Z')
-        return C - 'A';
-    if (C >= 'a' && C <= 'z')
-        return C - 'a' + 26;
-    if (C >= '0' && C <= '9')
-        return C - '0' + 52;
-    if (C == '+')
-        return 62;
-    if (C == '/')
-        return 63;
-    return -1;
-}
-
 // 20 bytes in base64: 27 characters and one "=".
 bool DecodeSha1(std::string_view Text, std::uint8_t (&Bytes)[20]) {
     if (Text.size() != 28 || Text[27] != '=')
         return false;
-    std::uint32_t Bits = 0;
-    int Count = 0;
-    std::size_t Out = 0;
-    for (std::size_t I = 0; I < 27; ++I) {
-        const int Value = Base64Value(Text[I]);
-        if (Value < 0)
-            return false;
-        Bits = (Bits << 6) | static_cast<std::uint32_t>(Value);
-        Count += 6;
-        if (Count >= 8) {
-            Count -= 8;
-            Bytes[Out++] = static_cast<std::uint8_t>(Bits >> Count);
-            Bits &= (1u << Count) - 1;
-        }
-    }
-    return Out == 20 && Bits == 0;  // the two bits left over are zero in a canonical encoding
+    base64_decode_ctx Decoder;
+    base64_decode_init(&Decoder);
+    std::uint8_t Decoded[BASE64_DECODE_LENGTH(28)];
+    std::size_t Length = 0;
+    if (!base64_decode_update(&Decoder, &Length, Decoded, Text.size(), Text.data()) ||
+        !base64_decode_final(&Decoder) || Length != sizeof Bytes)
+        return false;
+    std::copy_n(Decoded, sizeof Bytes, Bytes);
+    return true;
 }
 
 bool IsHex(std::string_view Text) {
