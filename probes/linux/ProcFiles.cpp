@@ -220,6 +220,10 @@ std::uint64_t MappingExtent(std::string_view Maps, std::string_view ImagePath) {
 TExecutableMappings::TExecutableMappings(std::string_view ImagePath) : FImage(MapsPathText(ImagePath)) {}
 
 void TExecutableMappings::Feed(std::string_view Line) {
+    // Most lines map nothing executable: passed over before they are parsed.
+    const std::size_t Blank = Line.find(' ');
+    if (Blank == std::string_view::npos || Blank + 3 >= Line.size() || Line[Blank + 3] != 'x')
+        return;
     TMapsLine Fields;
     if (!SplitMapsLine(Line, Fields) || Fields.Permissions.size() < 3 || Fields.Permissions[2] != 'x' ||
         Fields.Path.empty() || Fields.Path.front() != '/' || Fields.Path == FImage)
