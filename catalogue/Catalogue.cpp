@@ -134,7 +134,7 @@ std::vector<std::string> TCatalogue::ModuleFiles() const {
     for (const TCatalogueNode* Node : TreeOrder())
         if (Node->Data())
             for (const TModule& Module : Node->Data()->Modules)
-                if (Module.Verdict.Examination == TModuleExamination::Pending &&
+                if (Module.Verdict->Examination == TModuleExamination::Pending &&
                     Seen.insert(Module.File.ContentPath).second)
                     Files.push_back(Module.File.ContentPath);
     return Files;
@@ -153,7 +153,7 @@ std::vector<TProcessStart> TCatalogue::AwaitModules() {
 }
 
 std::optional<std::size_t> TCatalogue::SetListedModules(const TProcessStart& Process, TProcessModules Modules,
-                                                        std::vector<TModuleVerdict> Verdicts) {
+                                                        std::vector<TSharedModuleVerdict> Verdicts) {
     const std::vector<const TCatalogueNode*>& Order = TreeOrder();
     if (FPositionsById.empty())
         for (std::size_t Position = 0; Position < Order.size(); ++Position)
@@ -173,11 +173,12 @@ std::optional<std::size_t> TCatalogue::SetListedModules(const TProcessStart& Pro
 }
 
 void TCatalogue::SetModuleVerdicts(const std::function<TModuleVerdict(const std::string&)>& VerdictOf) {
-    std::unordered_map<std::string, TModuleVerdict> Known;
-    const auto Lookup = [&](const std::string& ContentPath) -> const TModuleVerdict& {
+    // One verdict per content path, shared by the records.
+    std::unordered_map<std::string, TSharedModuleVerdict> Known;
+    const auto Lookup = [&](const std::string& ContentPath) -> const TSharedModuleVerdict& {
         const auto [Found, New] = Known.try_emplace(ContentPath);
         if (New)
-            Found->second = VerdictOf(ContentPath);
+            Found->second = std::make_shared<const TModuleVerdict>(VerdictOf(ContentPath));
         return Found->second;
     };
     for (const TCatalogueNode* Node : TreeOrder())
@@ -196,9 +197,10 @@ std::vector<std::size_t> TCatalogue::SetModuleVerdict(const std::string& Content
     const auto Found = FByModuleFile.find(ContentPath);
     if (Found == FByModuleFile.end())
         return {};
+    const auto Shared = std::make_shared<const TModuleVerdict>(Verdict);
     std::vector<std::size_t> Changed;
     for (const auto& [Position, Index] : Found->second) {
-        quorvane::SetModuleVerdict(*const_cast<TCatalogueNode*>(Order[Position])->FData, Index, Verdict);
+        quorvane::SetModuleVerdict(*const_cast<TCatalogueNode*>(Order[Position])->FData, Index, Shared);
         if (Changed.empty() || Changed.back() != Position)
             Changed.push_back(Position);
     }

@@ -103,7 +103,7 @@ public:
     // libraries and their verdicts (by index); answers its tree-order
     // position, none when no record has that process (its id was reused).
     std::optional<std::size_t> SetListedModules(const TProcessStart& Process, TProcessModules Modules,
-                                                std::vector<TModuleVerdict> Verdicts);
+                                                std::vector<TSharedModuleVerdict> Verdicts);
 
     // Gives every pending library its verdict, asking VerdictOf once per
     // content path: for a reader that waits for them all (the report).

@@ -33,14 +33,12 @@ TLateVerdicts::TListed TLateVerdicts::List(const TListing& Listing) {
         return Listed;
     Listed.Verdicts.reserve(Listed.Modules.Modules.size());
     for (const TLoadedModule& Module : Listed.Modules.Modules) {
-        TModuleVerdict& Verdict = Listed.Verdicts.emplace_back();
-        if (Module.ContentPath.empty()) {
-            Verdict.Examination = TModuleExamination::Unreadable;
+        TSharedModuleVerdict& Verdict = Listed.Verdicts.emplace_back();
+        if (Module.ContentPath.empty())
             continue;
-        }
         auto [Kept, New] = Listing.Round->Verdicts.try_emplace(Module.ContentPath);
         if (New)
-            Kept->second = FModuleVerdicts.Verdict(Module.ContentPath);
+            Kept->second = std::make_shared<const TModuleVerdict>(FModuleVerdicts.Verdict(Module.ContentPath));
         Verdict = Kept->second;
     }
     return Listed;

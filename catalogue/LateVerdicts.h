@@ -53,7 +53,7 @@ private:
     // reload) and the verdicts it has made, by content path.
     struct TListingRound {
         std::unique_ptr<IProcessSource> Reader;
-        std::unordered_map<std::string, TModuleVerdict> Verdicts;
+        std::unordered_map<std::string, TSharedModuleVerdict> Verdicts;
     };
     struct TListing {
         std::shared_ptr<TListingRound> Round;
@@ -61,7 +61,7 @@ private:
     };
     struct TListed {
         TProcessModules Modules;
-        std::vector<TModuleVerdict> Verdicts;
+        std::vector<TSharedModuleVerdict> Verdicts;  // null where there is nothing to read
         bool SameProcess = false;  // the id still names the process of the record
     };
     TListed List(const TListing& Listing);

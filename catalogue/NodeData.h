@@ -51,7 +51,7 @@ struct TLoadedModule {
 
 struct TModule {
     TLoadedModule File;
-    TModuleVerdict Verdict;
+    TSharedModuleVerdict Verdict;  // never null
 };
 
 // The process times as numbers, for readers that compute with them (the JSON

@@ -238,7 +238,7 @@ std::string ModuleName(const TModule& Module) {
         case TImageState::Present:
         case TImageState::Unknown: break;
     }
-    if (Module.Verdict.Source.Check == TPackageCheck::Changed)
+    if (Module.Verdict->Source.Check == TPackageCheck::Changed)
         Name += LoadStr(TStringId::sModuleChanged);
     return Name;
 }
@@ -266,11 +266,11 @@ std::string ExplainModules(const TNodeData& Data) {
     std::vector<const TModule*> Unvouched[3];  // by TPreload
     bool Signatures = false;
     for (const TModule& Module : Data.Modules) {
-        if (Module.Verdict.Examination == TModuleExamination::Pending)
+        if (Module.Verdict->Examination == TModuleExamination::Pending)
             return LoadStr(TStringId::sModulesPending);
-        const TSignatureStatus Status = Module.Verdict.Signature.Status;
+        const TSignatureStatus Status = Module.Verdict->Signature.Status;
         Signatures = Signatures || (Status != TSignatureStatus::NotChecked && Status != TSignatureStatus::Pending);
-        if (!Vouched(Module.Verdict))
+        if (!Vouched(*Module.Verdict))
             Unvouched[static_cast<std::size_t>(Module.File.Preload)].push_back(&Module);
     }
     std::string Text;
@@ -293,7 +293,7 @@ void AwaitModules(TNodeData& Data) {
     ChangeLateVerdicts(Data, [&] { Data.ModulesAwaited = true; });
 }
 
-void SetModules(TNodeData& Data, TProcessModules Modules, std::vector<TModuleVerdict> Verdicts) {
+void SetModules(TNodeData& Data, TProcessModules Modules, std::vector<TSharedModuleVerdict> Verdicts) {
     ChangeLateVerdicts(Data, [&] {
         Data.ModulesAwaited = false;
         Data.ModulesListed = Modules.Listed;
@@ -303,25 +303,26 @@ void SetModules(TNodeData& Data, TProcessModules Modules, std::vector<TModuleVer
         for (std::size_t Index = 0; Index < Modules.Modules.size(); ++Index) {
             TLoadedModule& File = Modules.Modules[Index];
             TModule& Module = Data.Modules.emplace_back();
-            if (Index < Verdicts.size())
+            if (Index < Verdicts.size() && Verdicts[Index])
                 Module.Verdict = std::move(Verdicts[Index]);
             else
-                Module.Verdict.Examination =
-                    File.ContentPath.empty() ? TModuleExamination::Unreadable : TModuleExamination::Pending;
+                Module.Verdict = UnexaminedModule(File.ContentPath.empty() ? TModuleExamination::Unreadable
+                                                                           : TModuleExamination::Pending);
             Module.File = std::move(File);
         }
     });
 }
 
-void SetModuleVerdicts(TNodeData& Data, const std::function<const TModuleVerdict&(const std::string&)>& VerdictOf) {
+void SetModuleVerdicts(TNodeData& Data,
+                       const std::function<const TSharedModuleVerdict&(const std::string&)>& VerdictOf) {
     ChangeLateVerdicts(Data, [&] {
         for (TModule& Module : Data.Modules)
-            if (Module.Verdict.Examination == TModuleExamination::Pending)
+            if (Module.Verdict->Examination == TModuleExamination::Pending)
                 Module.Verdict = VerdictOf(Module.File.ContentPath);
     });
 }
 
-void SetModuleVerdict(TNodeData& Data, std::size_t Index, const TModuleVerdict& Verdict) {
+void SetModuleVerdict(TNodeData& Data, std::size_t Index, const TSharedModuleVerdict& Verdict) {
     if (Index < Data.Modules.size())
         ChangeLateVerdicts(Data, [&] { Data.Modules[Index].Verdict = Verdict; });
 }

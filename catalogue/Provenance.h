@@ -75,14 +75,15 @@ void AwaitModules(TNodeData& Data);
 // Gives Data the libraries the process has loaded with their Verdicts (by
 // index); one without a verdict is pending where its content can be read and
 // unreadable where it cannot.
-void SetModules(TNodeData& Data, TProcessModules Modules, std::vector<TModuleVerdict> Verdicts = {});
+void SetModules(TNodeData& Data, TProcessModules Modules, std::vector<TSharedModuleVerdict> Verdicts = {});
 
 // Gives each of Data's pending libraries the verdict that VerdictOf answers
 // for its content path.
-void SetModuleVerdicts(TNodeData& Data, const std::function<const TModuleVerdict&(const std::string&)>& VerdictOf);
+void SetModuleVerdicts(TNodeData& Data,
+                       const std::function<const TSharedModuleVerdict&(const std::string&)>& VerdictOf);
 
 // Gives the library Data.Modules[Index] its verdict.
-void SetModuleVerdict(TNodeData& Data, std::size_t Index, const TModuleVerdict& Verdict);
+void SetModuleVerdict(TNodeData& Data, std::size_t Index, const TSharedModuleVerdict& Verdict);
 
 // The sentence on the loaded libraries: empty when they were not asked for,
 // or when every one of them is vouched for; else the libraries that nothing

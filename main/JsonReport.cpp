@@ -1,11 +1,11 @@
 #include "main/JsonReport.h"
 
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
 #include <unordered_map>
-#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -17,8 +17,88 @@
 namespace quorvane {
 namespace {
 
-// Keys in the order they are written, for readers of the raw lines.
-using TJson = nlohmann::ordered_json;
+// A report holds some 35 keys for each of thousands of processes, so its
+// objects are written as text directly, keys in a fixed order, escaped as the
+// JSON library escapes them (the tests read every line back through it and
+// expect the same bytes).
+void AppendEscaped(std::string& Out, std::string_view Utf8) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    for (const char C : Utf8) {
+        const auto Byte = static_cast<unsigned char>(C);
+        switch (C) {
+            case '"': Out += "\\\""; break;
+            case '\\': Out += "\\\\"; break;
+            case '\b': Out += "\\b"; break;
+            case '\f': Out += "\\f"; break;
+            case '\n': Out += "\\n"; break;
+            case '\r': Out += "\\r"; break;
+            case '\t': Out += "\\t"; break;
+            default:
+                if (Byte < 0x20) {
+                    Out += "\\u00";
+                    Out += kHex[Byte >> 4];
+                    Out += kHex[Byte & 0xF];
+                } else {
+                    Out += C;
+                }
+        }
+    }
+}
+
+// Text in the system's encoding, as a JSON string.
+void AppendText(std::string& Out, std::string_view SystemText) {
+    Out += '"';
+    // Nearly every text is ASCII, which JsonText leaves as it is.
+    bool Ascii = true;
+    for (const char C : SystemText)
+        Ascii = Ascii && static_cast<unsigned char>(C) < 0x80;
+    if (Ascii)
+        AppendEscaped(Out, SystemText);
+    else
+        AppendEscaped(Out, JsonText(SystemText));
+    Out += '"';
+}
+
+// One JSON object written key by key.
+class TObjectText {
+public:
+    explicit TObjectText(std::string& Out) : FOut(Out) { FOut += '{'; }
+    ~TObjectText() { FOut += '}'; }
+    TObjectText(const TObjectText&) = delete;
+    TObjectText& operator=(const TObjectText&) = delete;
+
+    // The key; its value is to be appended to Out().
+    std::string& Key(std::string_view Name) {
+        if (!FFirst)
+            FOut += ',';
+        FFirst = false;
+        FOut += '"';
+        FOut += Name;
+        FOut += "\":";
+        return FOut;
+    }
+    void Text(std::string_view Name, std::string_view SystemText) { AppendText(Key(Name), SystemText); }
+    void TextOrNull(std::string_view Name, const char* Ascii) {
+        if (Ascii)
+            Text(Name, Ascii);
+        else
+            Null(Name);
+    }
+    void Null(std::string_view Name) { Key(Name) += "null"; }
+    void Bool(std::string_view Name, bool Value) { Key(Name) += Value ? "true" : "false"; }
+    template <typename T>
+    void Number(std::string_view Name, T Value) {
+        char Digits[24];
+        const auto End = std::to_chars(Digits, Digits + sizeof Digits, Value).ptr;
+        Key(Name).append(Digits, End);
+    }
+    // A fraction as the JSON library writes it (shortest form that reads back the same).
+    void Fraction(std::string_view Name, double Value) { Key(Name) += nlohmann::json(Value).dump(); }
+
+private:
+    std::string& FOut;
+    bool FFirst = true;
+};
 
 const char* ImageStateName(TImageState State) {
     switch (State) {
@@ -31,21 +111,25 @@ const char* ImageStateName(TImageState State) {
     return nullptr;
 }
 
-TJson Package(const std::string& Name, const std::string& Version, const std::string& Manager, bool Verified) {
-    if (Name.empty())
-        return nullptr;
-    return TJson{{"name", JsonText(Name)},
-                 {"version", JsonText(Version)},
-                 {"manager", JsonText(Manager)},
-                 {"verified", Verified}};
+void AddPackage(TObjectText& Object, const std::string& Name, const std::string& Version, const std::string& Manager,
+                bool Verified) {
+    if (Name.empty()) {
+        Object.Null("package");
+        return;
+    }
+    TObjectText Package(Object.Key("package"));
+    Package.Text("name", Name);
+    Package.Text("version", Version);
+    Package.Text("manager", Manager);
+    Package.Bool("verified", Verified);
 }
 
-TJson Package(const TNodeData& Data) {
-    return Package(Data.PackageName, Data.PackageVersion, Data.PackageManager, Data.PackageVerified);
+void AddPackage(TObjectText& Object, const TNodeData& Data) {
+    AddPackage(Object, Data.PackageName, Data.PackageVersion, Data.PackageManager, Data.PackageVerified);
 }
 
 // The verdict on a file's signature; null where none was made.
-TJson Signature(const TSignature& Verdict) {
+void AddSignature(TObjectText& Object, const TSignature& Verdict) {
     const char* Status = nullptr;
     switch (Verdict.Status) {
         case TSignatureStatus::Trusted: Status = "trusted"; break;
@@ -54,18 +138,25 @@ TJson Signature(const TSignature& Verdict) {
         case TSignatureStatus::Unsigned: Status = "unsigned"; break;
         case TSignatureStatus::Error: Status = "error"; break;
         case TSignatureStatus::NotChecked:
-        case TSignatureStatus::Pending: return nullptr;
+        case TSignatureStatus::Pending: break;
     }
-    const auto TextOrNull = [](const std::string& Text) {
-        return Text.empty() ? TJson(nullptr) : TJson(JsonText(Text));
+    if (!Status) {
+        Object.Null("signature");
+        return;
+    }
+    TObjectText Signature(Object.Key("signature"));
+    Signature.Text("status", Status);
+    const auto TextOrNull = [&Signature](std::string_view Name, const std::string& Text) {
+        if (Text.empty())
+            Signature.Null(Name);
+        else
+            Signature.Text(Name, Text);
     };
-    const char* Source = Verdict.Source == TSignatureSource::Embedded  ? "embedded"
-                         : Verdict.Source == TSignatureSource::Catalog ? "catalog"
-                                                                       : nullptr;
-    return TJson{{"status", Status},
-                 {"signer", TextOrNull(Verdict.Signer)},
-                 {"issuer", TextOrNull(Verdict.Issuer)},
-                 {"source", Source ? TJson(Source) : TJson(nullptr)}};
+    TextOrNull("signer", Verdict.Signer);
+    TextOrNull("issuer", Verdict.Issuer);
+    Signature.TextOrNull("source", Verdict.Source == TSignatureSource::Embedded  ? "embedded"
+                                   : Verdict.Source == TSignatureSource::Catalog ? "catalog"
+                                                                                 : nullptr);
 }
 
 // The inventory object of a library. Many processes map the same libraries:
@@ -78,23 +169,25 @@ public:
         FKey += static_cast<char>(Module.File.State);
         const auto [Found, New] = FTexts.try_emplace(FKey);
         if (New)
-            Found->second = Object(Module).dump();
+            Write(Found->second, Module);
         return Found->second;
     }
 
 private:
-    static TJson Object(const TModule& Module) {
-        const TVersionSource& Source = Module.Verdict.Source;
-        const bool Listed = Source.Check != TPackageCheck::NotListed;
-        const char* State = ImageStateName(Module.File.State);
-        return TJson{{"path", JsonText(Module.File.Path)},
-                     {"package", Listed ? Package(Source.PackageName, Source.PackageVersion, Source.PackageManager,
-                                                  Source.Check == TPackageCheck::Verified)
-                                        : TJson(nullptr)},
-                     {"verified", Vouched(Module.Verdict)},
-                     {"state", State ? TJson(State) : TJson(nullptr)},
-                     {"signature", Signature(Module.Verdict.Signature)},
-                     {"company", JsonText(Module.Verdict.CompanyName)}};
+    static void Write(std::string& Out, const TModule& Module) {
+        const TModuleVerdict& Verdict = *Module.Verdict;
+        const TVersionSource& Source = Verdict.Source;
+        TObjectText Object(Out);
+        Object.Text("path", Module.File.Path);
+        if (Source.Check == TPackageCheck::NotListed)
+            Object.Null("package");
+        else
+            AddPackage(Object, Source.PackageName, Source.PackageVersion, Source.PackageManager,
+                       Source.Check == TPackageCheck::Verified);
+        Object.Bool("verified", Vouched(Verdict));
+        Object.TextOrNull("state", ImageStateName(Module.File.State));
+        AddSignature(Object, Verdict.Signature);
+        Object.Text("company", Verdict.CompanyName);
     }
 
     std::string FKey;
@@ -103,46 +196,49 @@ private:
 
 // The libraries a process has loaded: how many nothing vouches for (null
 // where they could not be listed), those preloaded, and the explanation.
-void AddModules(TJson& Object, const TNodeData& Data) {
+void AddModules(TObjectText& Object, const TNodeData& Data) {
     std::size_t Unvouched = 0;
-    TJson Preload = TJson::array();
+    for (const TModule& Module : Data.Modules)
+        Unvouched += Vouched(*Module.Verdict) ? 0 : 1;
+    if (Data.ModulesListed)
+        Object.Number("unvouched_modules", Unvouched);
+    else
+        Object.Null("unvouched_modules");
+    std::string& Preload = Object.Key("preload");
+    Preload += '[';
+    bool First = true;
     for (const TModule& Module : Data.Modules) {
-        Unvouched += Vouched(Module.Verdict) ? 0 : 1;
-        if (Module.File.Preload != TPreload::None)
-            Preload.push_back(JsonText(Module.File.Path));
+        if (Module.File.Preload == TPreload::None)
+            continue;
+        if (!First)
+            Preload += ',';
+        First = false;
+        AppendText(Preload, Module.File.Path);
     }
-    Object["unvouched_modules"] = Data.ModulesListed ? TJson(Unvouched) : TJson(nullptr);
-    Object["preload"] = std::move(Preload);
-    Object["explanation"] = JsonText(Data.Explanation);
+    Preload += ']';
+    Object.Text("explanation", Data.Explanation);
 }
 
-// Ends the text of a process's object (its closing brace still to come) with
-// every library it has loaded, the object's last key.
-void AppendInventory(std::string& Line, const TNodeData& Data, TModuleTexts& Texts) {
-    Line += ",\"modules\":";
+// Every library the process has loaded, the object's last key.
+void AddInventory(TObjectText& Object, const TNodeData& Data, TModuleTexts& Texts) {
     if (!Data.ModulesListed) {
-        Line += "null";
+        Object.Null("modules");
         return;
     }
-    std::size_t Size = Line.size() + 3;  // the brackets and the brace
-    for (const TModule& Module : Data.Modules)
-        Size += Texts.Text(Module).size() + 1;
-    Line.reserve(Size);
-    Line += '[';
+    std::string& Inventory = Object.Key("modules");
+    Inventory += '[';
     for (std::size_t Index = 0; Index < Data.Modules.size(); ++Index) {
         if (Index > 0)
-            Line += ',';
-        Line += Texts.Text(Data.Modules[Index]);
+            Inventory += ',';
+        Inventory += Texts.Text(Data.Modules[Index]);
     }
-    Line += ']';
+    Inventory += ']';
 }
 
-void AddSnapshot(TJson& Object, const TSnapshot& Snapshot) {
-    Object["host"] = JsonText(Snapshot.HostName);
-    Object["time"] = Snapshot.Time;
+void AddSnapshot(TObjectText& Object, const TSnapshot& Snapshot) {
+    Object.Text("host", Snapshot.HostName);
+    Object.Text("time", Snapshot.Time);
 }
-
-std::string Line(const TJson& Object) { return Object.dump() + '\n'; }
 
 std::string UtcText(std::chrono::sys_time<std::chrono::milliseconds> Time) {
     using namespace std::chrono;
@@ -157,14 +253,68 @@ std::string UtcText(std::chrono::sys_time<std::chrono::milliseconds> Time) {
     return Buffer;
 }
 
-void AddTimes(TJson& Object, const TProcessTimes& Times) {
+void AddTimes(TObjectText& Object, const TProcessTimes& Times) {
     const std::string Start = Times.StartUtc ? FileTimeUtcText(*Times.StartUtc) : std::string();
-    Object["start_time_utc"] = Start.empty() ? TJson(nullptr) : TJson(Start);
-    const auto Seconds = [](const std::optional<TFileTime>& Duration) {
-        return Duration ? TJson(static_cast<double>(*Duration) / 1e7) : TJson(nullptr);
+    if (Start.empty())
+        Object.Null("start_time_utc");
+    else
+        Object.Text("start_time_utc", Start);
+    const auto Seconds = [&Object](std::string_view Name, const std::optional<TFileTime>& Duration) {
+        if (Duration)
+            Object.Fraction(Name, static_cast<double>(*Duration) / 1e7);
+        else
+            Object.Null(Name);
     };
-    Object["cpu_seconds"] = Seconds(Times.Cpu);
-    Object["kernel_seconds"] = Seconds(Times.Kernel);
+    Seconds("cpu_seconds", Times.Cpu);
+    Seconds("kernel_seconds", Times.Kernel);
+}
+
+void AppendProcessLine(std::string& Out, const TCatalogueNode& Node, const TSnapshot& Snapshot,
+                       TModuleTexts* Inventory) {
+    static const TNodeData kEmpty;
+    const TNodeData& Data = Node.Data() ? *Node.Data() : kEmpty;
+    const TCatalogueNode* Parent = Node.Parent();
+    {
+        TObjectText Object(Out);
+        AddSnapshot(Object, Snapshot);
+        // The fifteen fields of the tab-separated report.
+        Object.Text("name", Node.Text);
+        Object.Text("path", DirectoryPart(Data.ImagePath));
+        Object.Text("company", Data.CompanyName);
+        Object.Text("description", Data.FileDescription);
+        Object.Text("version", Data.FileVersion);
+        Object.Number("pid", Data.ProcessId);
+        if (Parent)
+            Object.Text("parent", Parent->Text);
+        else
+            Object.Null("parent");
+        Object.Text("start_time", Data.StartTime);
+        Object.Text("cpu_time", Data.CpuTime);
+        Object.Text("kernel_time", Data.KernelTime);
+        Object.Number("threads", Data.ThreadCount);
+        Object.Text("priority", PriorityName(Data));
+        Object.Number("size", Data.ImageSize);
+        Object.Text("remark", Data.Remark);
+        Object.Text("risk", RiskName(Data));
+        // Beyond them.
+        Object.Number("risk_level", static_cast<int>(Data.RiskLevel));
+        if (Parent && Parent->Data())
+            Object.Number("parent_pid", Parent->Data()->ProcessId);
+        else
+            Object.Null("parent_pid");
+        Object.Number("depth", Node.Level());
+        Object.Text("image_path", Data.ImagePath);
+        Object.TextOrNull("image_state", ImageStateName(Data.ImageState));
+        Object.Text("language", Data.LanguageName);
+        Object.Number("priority_class", Data.PriorityClass);
+        AddTimes(Object, Data.Times);
+        AddPackage(Object, Data);
+        AddSignature(Object, Data.Signature);
+        AddModules(Object, Data);
+        if (Inventory)
+            AddInventory(Object, Data, *Inventory);
+    }
+    Out += '\n';
 }
 
 }  // namespace
@@ -183,79 +333,54 @@ std::string FileTimeUtcText(TFileTime Time) {
 
 std::string JsonText(std::string_view SystemText) { return SystemToUtf8(OutputText(SystemText)); }
 
-std::string JsonReportText(const TCatalogue& Catalogue, const TSnapshot& Snapshot, bool WithModules) {
-    static const TNodeData kEmpty;
-    TModuleTexts ModuleTexts;
-    // The lines are joined at the end into one allocation: a report of many
-    // libraries runs to megabytes, and growing it line by line copies it again and again.
-    std::vector<std::string> Lines;
-    Lines.reserve(Catalogue.TreeOrder().size());
-    std::size_t Size = 0;
-    for (const TCatalogueNode* Node : Catalogue.TreeOrder()) {
-        const TNodeData& Data = Node->Data() ? *Node->Data() : kEmpty;
-        const TCatalogueNode* Parent = Node->Parent();
-        TJson Object;
-        AddSnapshot(Object, Snapshot);
-        // The fifteen fields of the tab-separated report.
-        Object["name"] = JsonText(Node->Text);
-        Object["path"] = JsonText(DirectoryPart(Data.ImagePath));
-        Object["company"] = JsonText(Data.CompanyName);
-        Object["description"] = JsonText(Data.FileDescription);
-        Object["version"] = JsonText(Data.FileVersion);
-        Object["pid"] = Data.ProcessId;
-        Object["parent"] = Parent ? TJson(JsonText(Parent->Text)) : TJson(nullptr);
-        Object["start_time"] = JsonText(Data.StartTime);
-        Object["cpu_time"] = JsonText(Data.CpuTime);
-        Object["kernel_time"] = JsonText(Data.KernelTime);
-        Object["threads"] = Data.ThreadCount;
-        Object["priority"] = JsonText(PriorityName(Data));
-        Object["size"] = Data.ImageSize;
-        Object["remark"] = JsonText(Data.Remark);
-        Object["risk"] = JsonText(RiskName(Data));
-        // Beyond them.
-        Object["risk_level"] = static_cast<int>(Data.RiskLevel);
-        Object["parent_pid"] = Parent && Parent->Data() ? TJson(Parent->Data()->ProcessId) : TJson(nullptr);
-        Object["depth"] = Node->Level();
-        Object["image_path"] = JsonText(Data.ImagePath);
-        const char* State = ImageStateName(Data.ImageState);
-        Object["image_state"] = State ? TJson(State) : TJson(nullptr);
-        Object["language"] = JsonText(Data.LanguageName);
-        Object["priority_class"] = Data.PriorityClass;
-        AddTimes(Object, Data.Times);
-        Object["package"] = Package(Data);
-        Object["signature"] = Signature(Data.Signature);
-        AddModules(Object, Data);
-        std::string& Text = Lines.emplace_back(Object.dump());
-        if (WithModules) {
-            Text.pop_back();  // the object's closing brace
-            AppendInventory(Text, Data, ModuleTexts);
-            Text += '}';
-        }
-        Text += '\n';
-        Size += Text.size();
-    }
+bool WriteJsonReport(const TCatalogue& Catalogue, const TSnapshot& Snapshot, bool WithModules,
+                     const std::function<bool(std::string_view)>& Write) {
+    // Handed on in pieces: with every library listed a report runs to megabytes,
+    // and memory that is touched once costs a page fault per page.
+    constexpr std::size_t kPiece = 64 * 1024;
+    std::optional<TModuleTexts> Inventory;
+    if (WithModules)
+        Inventory.emplace();
     std::string Text;
-    Text.reserve(Size);
-    for (const std::string& Line : Lines)
-        Text += Line;
+    Text.reserve(2 * kPiece);
+    for (const TCatalogueNode* Node : Catalogue.TreeOrder()) {
+        AppendProcessLine(Text, *Node, Snapshot, Inventory ? &*Inventory : nullptr);
+        if (Text.size() >= kPiece) {
+            if (!Write(Text))
+                return false;
+            Text.clear();
+        }
+    }
+    return Text.empty() || Write(Text);
+}
+
+std::string JsonReportText(const TCatalogue& Catalogue, const TSnapshot& Snapshot, bool WithModules) {
+    std::string Text;
+    WriteJsonReport(Catalogue, Snapshot, WithModules, [&Text](std::string_view Piece) {
+        Text += Piece;
+        return true;
+    });
     return Text;
 }
 
 std::string JsonFileLine(const std::string& Path, const TNodeData& Data, const TSnapshot& Snapshot) {
-    TJson Object;
-    AddSnapshot(Object, Snapshot);
-    Object["path"] = JsonText(Path);
-    Object["company"] = JsonText(Data.CompanyName);
-    Object["description"] = JsonText(Data.FileDescription);
-    Object["version"] = JsonText(Data.FileVersion);
-    Object["language"] = JsonText(Data.LanguageName);
-    Object["remark"] = JsonText(Data.Remark);
-    Object["risk"] = JsonText(RiskName(Data));
-    Object["risk_level"] = static_cast<int>(Data.RiskLevel);
-    Object["package"] = Package(Data);
-    Object["signature"] = Signature(Data.Signature);
-    Object["explanation"] = JsonText(Data.Explanation);
-    return Line(Object);
+    std::string Line;
+    {
+        TObjectText Object(Line);
+        AddSnapshot(Object, Snapshot);
+        Object.Text("path", Path);
+        Object.Text("company", Data.CompanyName);
+        Object.Text("description", Data.FileDescription);
+        Object.Text("version", Data.FileVersion);
+        Object.Text("language", Data.LanguageName);
+        Object.Text("remark", Data.Remark);
+        Object.Text("risk", RiskName(Data));
+        Object.Number("risk_level", static_cast<int>(Data.RiskLevel));
+        AddPackage(Object, Data);
+        AddSignature(Object, Data.Signature);
+        Object.Text("explanation", Data.Explanation);
+    }
+    return Line + '\n';
 }
 
 }  // namespace quorvane

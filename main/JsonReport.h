@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -33,7 +34,12 @@ std::string FileTimeUtcText(TFileTime Time);
 std::string JsonText(std::string_view SystemText);
 
 // One line per node of the catalogue; WithModules adds every library each
-// process has loaded, with its verdict.
+// process has loaded, with its verdict. Write gets the text in pieces of whole
+// lines; false as soon as Write answers false.
+bool WriteJsonReport(const TCatalogue& Catalogue, const TSnapshot& Snapshot, bool WithModules,
+                     const std::function<bool(std::string_view)>& Write);
+
+// The same, as one text.
 std::string JsonReportText(const TCatalogue& Catalogue, const TSnapshot& Snapshot, bool WithModules = false);
 
 // The line of one file rated by "--files".

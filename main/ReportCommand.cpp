@@ -25,13 +25,14 @@ int UsageError(std::ostream& Err, const std::string& Message) {
     return kExitUsage;
 }
 
+int WriteFailed(std::ostream& Err, const std::string& Reason) {
+    Err << kProgram << ": " << FormatStr(TStringId::sCmdCannotWriteOutput, {Reason}) << "\n";
+    return kExitWriteFailed;
+}
+
 int WriteOut(IStandardOutput& Out, std::ostream& Err, const std::string& Text) {
     std::string Reason;
-    if (!Out.Write(Text, Reason)) {
-        Err << kProgram << ": " << FormatStr(TStringId::sCmdCannotWriteOutput, {Reason}) << "\n";
-        return kExitWriteFailed;
-    }
-    return kExitSuccess;
+    return Out.Write(Text, Reason) ? kExitSuccess : WriteFailed(Err, Reason);
 }
 
 // The report in a file, or a message saying why it is not there.
@@ -192,9 +193,18 @@ int RunReportCommand(const std::vector<std::string>& Arguments, IProcessSource& 
         Catalogue.SetModuleVerdicts([&Verdicts](const std::string& File) { return Verdicts.Verdict(File); });
     }
     ReportUnreadDatabases(Versions, Err);
+    const bool ToStandardOutput = Options.Operands.empty() || Options.Operands[0] == "-";
+    if (Options.Json && ToStandardOutput) {
+        // Written as it is made: with every library listed it runs to megabytes.
+        std::string Reason;
+        if (!WriteJsonReport(Catalogue, Snapshot, Options.Modules,
+                             [&](std::string_view Piece) { return Out.Write(Piece, Reason); }))
+            return WriteFailed(Err, Reason);
+        return kExitSuccess;
+    }
     const std::string Text =
         Options.Json ? JsonReportText(Catalogue, Snapshot, Options.Modules) : ReportText(Catalogue);
-    if (Options.Operands.empty() || Options.Operands[0] == "-")
+    if (ToStandardOutput)
         return WriteOut(Out, Err, Text);
     return WriteToFile(Options.Operands[0], Err, Text);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "trust/Signature.h"
@@ -22,6 +23,13 @@ struct TModuleVerdict {
     TVersionSource Source;  // the package that lists the file, and whether it vouches for the content
     TSignature Signature;  // NotChecked where the build checks no signatures
 };
+
+// A library's verdict as the records hold it: one per distinct file, shared by
+// every process that loaded it.
+using TSharedModuleVerdict = std::shared_ptr<const TModuleVerdict>;
+
+// The verdict of a library not examined yet (Pending) or with nothing to read (Unreadable).
+TSharedModuleVerdict UnexaminedModule(TModuleExamination Examination);
 
 inline bool Vouched(const TModuleVerdict& Verdict) {
     return Verdict.Examination == TModuleExamination::Examined &&

@@ -6,6 +6,13 @@
 
 namespace quorvane {
 
+TSharedModuleVerdict UnexaminedModule(TModuleExamination Examination) {
+    static const auto kPending = std::make_shared<const TModuleVerdict>();
+    static const auto kUnreadable =
+        std::make_shared<const TModuleVerdict>(TModuleVerdict{TModuleExamination::Unreadable, {}, {}, {}});
+    return Examination == TModuleExamination::Unreadable ? kUnreadable : kPending;
+}
+
 TModuleVerdicts::TModuleVerdicts(IVersionApi& Versions, ISignatureCheck* Signatures)
     : FSignatures(Signatures), FReader(nullptr, Versions) {}
 

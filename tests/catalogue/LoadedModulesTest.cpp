@@ -95,7 +95,7 @@ TEST(ModuleExplanationTest, NamesWhatNothingVouchesForAtMostThreeToASentence) {
         TNodeData Data;
         Data.ModulesListed = true;
         for (const auto& [File, Verdict] : Case.Modules)
-            Data.Modules.push_back(TModule{File, Verdict});
+            Data.Modules.push_back(TModule{File, std::make_shared<const TModuleVerdict>(Verdict)});
         EXPECT_EQ(ExplainModules(Data), Sys(Case.Sentence));
     }
     TNodeData Unlisted;
@@ -141,7 +141,7 @@ TEST_F(ModuleVerdictsTest, EachFileIsExaminedOnceAndItsVerdictReachesEveryProces
     EXPECT_TRUE(Source.ModulesWanted);
     const TNodeData& Tool = *Catalogue.Node(0).Data();
     ASSERT_EQ(Tool.Modules.size(), 3u);
-    EXPECT_EQ(Tool.Modules[2].Verdict.Examination, TModuleExamination::Unreadable) << "nothing to read";
+    EXPECT_EQ(Tool.Modules[2].Verdict->Examination, TModuleExamination::Unreadable) << "nothing to read";
     EXPECT_TRUE(Tool.Explanation.ends_with(Sys(" Die geladenen Bibliotheken werden geprüft.")));
     EXPECT_EQ(Catalogue.ModuleFiles(), (std::vector<std::string>{"/lib/libc.so.6", "/tmp/x.so"}));
     EXPECT_TRUE(Catalogue.Node(2).Data()->Explanation.ends_with(
@@ -157,7 +157,7 @@ TEST_F(ModuleVerdictsTest, EachFileIsExaminedOnceAndItsVerdictReachesEveryProces
     Catalogue.SetModuleVerdict("/tmp/x.so", Verdicts.Verdict("/tmp/x.so"));
     EXPECT_TRUE(Tool.Explanation.ends_with(
         Sys(" Geladene Bibliotheken, für die kein Paket bürgt: /tmp/x.so, memfd:m (nur im Speicher)."))) << Tool.Explanation;
-    EXPECT_EQ(Tool.Modules[0].Verdict.Source.PackageName, "libc6");
+    EXPECT_EQ(Tool.Modules[0].Verdict->Source.PackageName, "libc6");
     EXPECT_TRUE(Catalogue.SetModuleVerdict("/not/loaded.so", {}).empty());
 
     // The signature's sentence stays before the libraries' when it changes.

@@ -224,12 +224,23 @@ TEST_F(JsonReportTest, EveryObjectIsAsTheSchemaDocumentDescribesIt) {
     std::ostringstream Err;
     Signatures.Add("/sbin/init", TSignatureStatus::Trusted, "Init Makers", "Root CA", TSignatureSource::Catalog);
     Signatures.Add("/opt/tool", TSignatureStatus::Unsigned);
-    ASSERT_EQ(RunReportCommand({"--json"}, Processes, Versions, Out, Err, &Signatures), kExitSuccess);
+    // Every character that JSON escapes, and libraries: one packaged, one preloaded from memory.
+    auto Odd = ProcessWithImage("q\"b\\s\b\f\r\x7f\x01\xc3\xa4", 40, 1, "/opt/tool");
+    Odd.Modules.Listed = true;
+    Odd.Modules.Modules = {{"/sbin/init", TImageState::Present, "/sbin/init", TPreload::None},
+                           {"memfd:x\"y", TImageState::MemoryOnly, "", TPreload::Environment}};
+    Processes.Processes.push_back(Odd);
+    ASSERT_EQ(RunReportCommand({"--json", "--modules"}, Processes, Versions, Out, Err, &Signatures), kExitSuccess);
     Versions.Problems["/opt/missing"] = "No such file or directory";
     RunReportCommand({"--files", "--json", "/sbin/init", "/opt/missing", "/opt/tool"}, Processes, Versions, Out, Err,
                      &Signatures);
-    ASSERT_EQ(ParseLines(Out.Text).size(), 10u);
+    ASSERT_EQ(ParseLines(Out.Text).size(), 11u);
     EXPECT_EQ(SchemaViolations(Out.Text), "");
+    // Written as the JSON library writes the same values, to the byte.
+    std::istringstream Lines(Out.Text);
+    for (std::string Line; std::getline(Lines, Line);)
+        EXPECT_EQ(nlohmann::ordered_json::parse(Line).dump(), Line);
+    EXPECT_NE(Out.Text.find(R"("preload":["memfd:x\"y"])"), std::string::npos);
     // The check itself holds: an undocumented key and a wrong type are found.
     EXPECT_NE(SchemaViolations(R"({"pid":1,"undocumented":true})" "\n"), "");
     std::string Wrong = Out.Text.substr(0, Out.Text.find('\n') + 1);
