@@ -30,6 +30,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.quorvane.example/produkte)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# ICU names the languages of version resources. The programs load it when
+# first needed, so no link of theirs names it for the dependencies above.
+find_package(ICU REQUIRED COMPONENTS uc)
+string(REGEX MATCH "^[0-9]+" QuorvaneIcuMajor "${ICU_VERSION}")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libicu${QuorvaneIcuMajor}")
 # Qt's German dialog texts, the desktop's URL opener for the web and exit
 # pages, a font for machines that have none yet, and the libraries that read
 # rpm and pacman databases.

@@ -8,6 +8,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <clocale>
 #include <cstring>
 #include <optional>
 #include <unordered_map>
@@ -20,6 +22,7 @@
 #include "common/SystemText.h"
 #include "packages/CacheFolder.h"
 #include "packages/Packages.h"
+#include "packages/SharedLibrary.h"
 #include "resources/StringTable.h"
 #include "versioninfo/linux/ElfPackageNote.h"
 #include "versioninfo/linux/PeVersionResource.h"
@@ -28,6 +31,59 @@
 namespace quorvane {
 
 namespace {
+
+// ICU names the languages of version resources, which only PE files carry.
+// It is loaded when first asked: loading it cost every start of the report
+// some milliseconds, a twentieth of a report's time. The names bound are the
+// versioned ones that the headers rename the functions to (uloc_getDisplayName_72).
+#define QUORVANE_SYMBOL_NAME(Function) QUORVANE_SYMBOL_TEXT(Function)
+#define QUORVANE_SYMBOL_TEXT(Function) #Function
+class TIcu {
+public:
+    static const TIcu& Get() {
+        static const TIcu Loaded;
+        return Loaded;
+    }
+
+    bool Loaded() const { return FLibrary.Loaded(); }
+    decltype(&uloc_getLCID) Lcid = nullptr;
+    decltype(&uloc_getLocaleForLCID) LocaleForLcid = nullptr;
+    decltype(&uloc_getDisplayName) DisplayName = nullptr;
+    decltype(&u_strToUTF8) ToUtf8 = nullptr;
+
+private:
+    TIcu() : FLibrary("libicuuc.so." U_ICU_VERSION_SHORT) {
+        FLibrary.Bind(Lcid, QUORVANE_SYMBOL_NAME(uloc_getLCID)) &&
+            FLibrary.Bind(LocaleForLcid, QUORVANE_SYMBOL_NAME(uloc_getLocaleForLCID)) &&
+            FLibrary.Bind(DisplayName, QUORVANE_SYMBOL_NAME(uloc_getDisplayName)) &&
+            FLibrary.Bind(ToUtf8, QUORVANE_SYMBOL_NAME(u_strToUTF8));
+    }
+
+    TSharedLibrary FLibrary;
+};
+#undef QUORVANE_SYMBOL_TEXT
+#undef QUORVANE_SYMBOL_NAME
+
+// The user's locale, found as ICU finds its default one on POSIX systems, so
+// that the German names below need no ICU: the messages locale as set, else
+// LC_ALL, LC_MESSAGES or LANG from the environment; without codeset and
+// modifier; "en_US_POSIX" for none and for C.
+std::string UserLocaleId() {
+    const auto Named = [](const char* Id) {
+        return Id && std::strcmp(Id, "C") != 0 && std::strcmp(Id, "POSIX") != 0;
+    };
+    const char* Id = std::setlocale(LC_MESSAGES, nullptr);
+    if (!Named(Id)) {
+        Id = std::getenv("LC_ALL");
+        if (!Id)
+            Id = std::getenv("LC_MESSAGES");
+        if (!Id)
+            Id = std::getenv("LANG");
+    }
+    std::string Locale = Id ? Id : "";
+    Locale.resize(std::min(Locale.size(), Locale.find_first_of(".@")));
+    return Locale.empty() || !Named(Locale.c_str()) ? "en_US_POSIX" : Locale;
+}
 
 constexpr std::uint32_t kErrorPathNotFound = 3;
 constexpr std::uint32_t kErrorAccessDenied = 5;
@@ -284,7 +340,8 @@ private:
 
     // The Windows language identifier of the user's locale; 0 when it has none.
     static std::uint16_t UserLanguage() {
-        const std::uint32_t Lcid = uloc_getLCID(uloc_getDefault());
+        const TIcu& Icu = TIcu::Get();
+        const std::uint32_t Lcid = Icu.Loaded() ? Icu.Lcid(UserLocaleId().c_str()) : 0;
         return static_cast<std::uint16_t>((Lcid & 0x3FF) != 0 ? Lcid & 0xFFFF : 0);
     }
 
@@ -391,14 +448,14 @@ std::uint32_t TLinuxVersionApi::VerLanguageName(std::uint32_t Language, char* Bu
     if (Buffer == nullptr || BufferSize == 0)
         return 0;
     Buffer[0] = 0;
-    const char* UserLocale = uloc_getDefault();
+    const std::string UserLocale = UserLocaleId();
     if (FNamesLocale != UserLocale) {
         FNames.clear();
         FNamesLocale = UserLocale;
     }
     auto Cached = FNames.find(Language);
     if (Cached == FNames.end())
-        Cached = FNames.emplace(Language, DisplayName(Language, UserLocale)).first;
+        Cached = FNames.emplace(Language, DisplayName(Language, UserLocale.c_str())).first;
     const std::string& Name = Cached->second;
     if (Name.empty())
         return 0;
@@ -426,19 +483,22 @@ std::string TLinuxVersionApi::DisplayName(std::uint32_t Language, const char* Us
     } else if ((Language & 0x3FF) == 0) {
         Name = German ? "Sprachneutral" : "Language Neutral";
     } else {
+        const TIcu& Icu = TIcu::Get();
+        if (!Icu.Loaded())
+            return {};
         UErrorCode Status = U_ZERO_ERROR;
         char Locale[ULOC_FULLNAME_CAPACITY];
         const std::int32_t LocaleLength =
-            uloc_getLocaleForLCID(Language & 0xFFFF, Locale, static_cast<std::int32_t>(sizeof Locale), &Status);
+            Icu.LocaleForLcid(Language & 0xFFFF, Locale, static_cast<std::int32_t>(sizeof Locale), &Status);
         if (U_FAILURE(Status) || LocaleLength <= 0)
             return {};
         UChar Display[256];
-        const std::int32_t DisplayLength = uloc_getDisplayName(Locale, UserLocale, Display, 256, &Status);
+        const std::int32_t DisplayLength = Icu.DisplayName(Locale, UserLocale, Display, 256, &Status);
         if (U_FAILURE(Status) || DisplayLength <= 0)
             return {};
         char Utf8[1024];
         std::int32_t Utf8Length = 0;
-        u_strToUTF8(Utf8, static_cast<std::int32_t>(sizeof Utf8), &Utf8Length, Display, DisplayLength, &Status);
+        Icu.ToUtf8(Utf8, static_cast<std::int32_t>(sizeof Utf8), &Utf8Length, Display, DisplayLength, &Status);
         if (U_FAILURE(Status) || Utf8Length <= 0 || Utf8Length >= static_cast<std::int32_t>(sizeof Utf8))
             return {};
         Name.assign(Utf8, static_cast<std::size_t>(Utf8Length));

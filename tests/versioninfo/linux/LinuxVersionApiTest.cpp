@@ -7,7 +7,8 @@
 #include <cstring>
 
 #include <gtest/gtest.h>
-#include <unicode/uloc.h>
+#include <cstdlib>
+#include <optional>
 
 #include "TestFiles.h"
 #include "versioninfo/StConst.h"
@@ -113,10 +114,15 @@ TEST(LinuxVersionApiTest, EveryReadTellsWhatSpokeForTheFile) {
 
 class LanguageNameTest : public ::testing::Test {
 protected:
-    void SetUp() override { Saved = uloc_getDefault(); }
+    void SetUp() override {
+        if (const char* Now = std::getenv("LC_ALL"))
+            Saved = Now;
+    }
     void TearDown() override {
-        UErrorCode Status = U_ZERO_ERROR;
-        uloc_setDefault(Saved.c_str(), &Status);
+        if (Saved)
+            ::setenv("LC_ALL", Saved->c_str(), 1);
+        else
+            ::unsetenv("LC_ALL");
     }
     std::string Name(std::uint32_t Language, std::uint32_t BufferSize = 260) {
         std::vector<char> Buffer(BufferSize, 'x');
@@ -124,17 +130,14 @@ protected:
         EXPECT_EQ(Length, std::strlen(Buffer.data()));
         return Buffer.data();
     }
-    void Use(const char* Locale) {
-        UErrorCode Status = U_ZERO_ERROR;
-        uloc_setDefault(Locale, &Status);
-        ASSERT_TRUE(U_SUCCESS(Status));
-    }
-    std::string Saved;
+    // The user's locale as the environment names it (the program's own locale stays C).
+    void Use(const char* Locale) { ::setenv("LC_ALL", Locale, 1); }
+    std::optional<std::string> Saved;
     std::unique_ptr<IVersionApi> Api = TestApi();
 };
 
 TEST_F(LanguageNameTest, NamesInTheUsersLanguage) {
-    Use("de_DE");
+    Use("de_DE.UTF-8");
     EXPECT_EQ(Name(0x0407), "Deutsch (Deutschland)");
     EXPECT_EQ(Name(0x0409), "Englisch (Vereinigte Staaten)");
     EXPECT_EQ(Name(0x0C07), "Deutsch (Österreich)");

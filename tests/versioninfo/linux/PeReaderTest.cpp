@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <functional>
 
-#include <unicode/uloc.h>
+#include <cstdlib>
+#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -362,13 +363,16 @@ TEST_P(PeReaderTest, TheLanguageOfTheResourceIsChosenAsWindowsChoosesIt) {
 
     const std::string Path = Dir / "languages.exe";
     WriteFile(Path, Image.Bytes);
-    UErrorCode Status = U_ZERO_ERROR;
-    const std::string Saved = uloc_getDefault();
-    uloc_setDefault("de_AT", &Status);
+    const char* Saved = std::getenv("LC_ALL");
+    const std::optional<std::string> Kept = Saved ? std::optional<std::string>(Saved) : std::nullopt;
+    ::setenv("LC_ALL", "de_AT", 1);
     const auto German = ReadWithReader(*Api, Path);
-    uloc_setDefault("ja_JP", &Status);
+    ::setenv("LC_ALL", "ja_JP", 1);
     const auto Other = ReadWithReader(*Api, Path);
-    uloc_setDefault(Saved.c_str(), &Status);
+    if (Kept)
+        ::setenv("LC_ALL", Kept->c_str(), 1);
+    else
+        ::unsetenv("LC_ALL");
     EXPECT_EQ(German.CompanyName, "German");
     EXPECT_EQ(Other.CompanyName, "English");
 }
