@@ -93,7 +93,8 @@ TEST_F(ReportCommandTest, AnOutputThatCannotBeWrittenGivesTheSystemsReasonAndExi
     }
 
     Out.Failure = "Broken pipe";
-    for (const std::vector<std::string>& Arguments : {std::vector<std::string>{}, {"--files", "/sbin/init"}, {"--help"}}) {
+    for (const std::vector<std::string>& Arguments :
+         {std::vector<std::string>{}, {"--json"}, {"--files", "/sbin/init"}, {"--help"}}) {
         EXPECT_EQ(Run(Arguments), kExitWriteFailed);
         EXPECT_EQ(Err.str(), "quorvane-report: Die Standardausgabe kann nicht geschrieben werden. Broken pipe\n");
     }
