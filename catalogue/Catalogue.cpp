@@ -146,7 +146,7 @@ std::vector<TProcessStart> TCatalogue::AwaitModules() {
         TNodeData* Data = Node->FData.get();
         if (Data && !Data->ImagePath.empty() && Data->Times.StartUtc) {
             quorvane::AwaitModules(*Data);
-            Processes.push_back({Data->ProcessId, *Data->Times.StartUtc});
+            Processes.push_back({Data->ProcessId, *Data->Times.StartUtc, Data->ImagePath});
         }
     }
     return Processes;

@@ -44,6 +44,7 @@ private:
 struct TProcessStart {
     std::uint32_t ProcessId = 0;
     TFileTime StartUtc = 0;
+    std::string ImagePath;  // the program the record names
 };
 
 // Panel texts that a reload produces.

@@ -24,11 +24,13 @@ TLateVerdicts::TListed TLateVerdicts::List(const TListing& Listing) {
     const std::uint32_t Id = Listing.Process.ProcessId;
     Listed.Modules = Reader.QueryModules(Id);
     // Asked after the maps were read: a process that ended before, and a new
-    // one with its id, has another start time.
+    // one with its id, has another start time. One that ran another program
+    // (exec) since the reload keeps its start time, but not its image.
     std::string Start, Kernel, Cpu, Remark;
     std::uint32_t Priority = 0;
     Listed.SameProcess = Reader.QueryProcessTimes(Id, Start, Kernel, Cpu, Priority, Remark) &&
-                         Reader.LastProcessTimes().StartUtc == Listing.Process.StartUtc;
+                         Reader.LastProcessTimes().StartUtc == Listing.Process.StartUtc &&
+                         (Listed.Modules.ImagePath.empty() || Listed.Modules.ImagePath == Listing.Process.ImagePath);
     if (!Listed.SameProcess)
         return Listed;
     Listed.Verdicts.reserve(Listed.Modules.Modules.size());

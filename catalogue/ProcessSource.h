@@ -33,6 +33,10 @@ struct TProcessModules {
     bool Listed = false;  // false: the list could not be read, and Problem says why
     std::string Problem;  // the system's message
     std::vector<TLoadedModule> Modules;  // each file once, in the order the system lists them
+    // The program the process ran when the list was read, named as the image
+    // query names it; empty where the source does not say (a Windows process
+    // never changes its program).
+    std::string ImagePath;
 };
 
 class IProcessSource {

@@ -498,6 +498,11 @@ TProcessModules TLinuxProcessSource::QueryModules(std::uint32_t ProcessId) {
             return Result;
         }
         FMapped = std::move(Executable).Files();
+        // The program these libraries belong to, named as the image query names it.
+        const TImageState Named = Target.starts_with("/memfd:")       ? TImageState::MemoryOnly
+                                  : EndsWith(Target, kDeletedSuffix) ? TImageState::Deleted
+                                                                     : TImageState::Present;
+        Result.ImagePath = proc::ImagePathOf(Target, Named);
     }
     FMappedId = 0;
     Result.Listed = true;

@@ -111,7 +111,12 @@ public:
     TProcessModules QueryModules(std::uint32_t Id) override {
         ModuleQueries.push_back(Id);
         const TFakeProcess* P = Find(Id);
-        return P ? P->Modules : TProcessModules{};
+        if (!P)
+            return {};
+        TProcessModules Result = P->Modules;
+        if (Result.Listed && Result.ImagePath.empty())
+            Result.ImagePath = P->ImagePath.value_or("");
+        return Result;
     }
 
     std::unique_ptr<IProcessSource> ModuleReader() const override {

@@ -312,9 +312,20 @@ TEST_F(FakeProcTest, LoadedLibrariesComeFromTheSameReadOfTheMaps) {
         EXPECT_EQ(Modules.Modules[I].Preload, Expected[I].Preload);
     }
 
-    // Asked without the image query before it, the maps are read for the
-    // libraries alone; a process without maps says why.
+    // Asked without the image query before it (the windows' late listing),
+    // the maps are read for the libraries alone, and the program they belong
+    // to is named as the image query names it; a process without maps says why.
+    EXPECT_TRUE(Modules.ImagePath.empty()) << "the image query named it";
     EXPECT_EQ(Source.QueryModules(21).Modules.size(), std::size(Expected));
+    for (const std::string& Target : {Image, Image + " (deleted)", std::string("/memfd:server (deleted)")}) {
+        SCOPED_TRACE(Target);
+        P.Exe = Target;
+        Fake.Add(P);
+        Walk(Source);
+        ASSERT_TRUE(Source.QueryImageFile(21, Path, Size, Remark));
+        Source.QueryModules(21);  // the libraries of that image query
+        EXPECT_EQ(Source.QueryModules(21).ImagePath, Path);
+    }
     TFakeProcess Unmapped = Process(22, 1, "unmapped");
     Unmapped.Exe = Image;
     Unmapped.HasMaps = false;

@@ -408,13 +408,19 @@ TEST_F(MainFrmTest, TheLoadedLibrariesVerdictsArriveInTheTooltipsAfterTheReload)
     Source.LaterProcesses = Source.Processes;
     (*Source.LaterProcesses)[3].Times.StartUtc = *Source.Processes[3].Times.StartUtc + 1;
     (*Source.LaterProcesses)[3].Modules = Source.Processes[4].Modules;
+    // And init ran another program (exec), which keeps the start time, and loaded it too.
+    for (testing::TFakeProcess& Later : *Source.LaterProcesses)
+        if (Later.Entry.ExeFile == "init") {
+            Later.ImagePath = "/usr/bin/other";
+            Later.Modules = Source.Processes[4].Modules;
+        }
     Form();
     EXPECT_TRUE(Item("virus")->toolTip(0).endsWith(Q(Sys(" Die geladenen Bibliotheken werden geprüft."))));
     AwaitVerdicts();
     EXPECT_TRUE(Item("virus")->toolTip(0).endsWith(Q(Sys(" Geladene Bibliotheken, für die kein Paket bürgt: "
                                                          "/tmp/hook.so."))))
         << Item("virus")->toolTip(0).toStdString();
-    EXPECT_FALSE(Item("init")->toolTip(0).contains(Q(Sys("Bibliotheken"))));
+    EXPECT_FALSE(Item("init")->toolTip(0).contains(Q(Sys("Bibliotheken")))) << "another program's";
     EXPECT_FALSE(Item("shell")->toolTip(0).contains(Q(Sys("Bibliotheken")))) << "the new process's, not the shell's";
 }
 
